@@ -6,6 +6,7 @@
 // (platform/); the simulated bootloader and tests provide their own.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -33,6 +34,10 @@ class SerialPort {
 
   // Queues one byte for sending; does not wait for it to leave the line.
   virtual void putc(uint8_t byte) = 0;
+  // Queues several bytes at once (one frame); same as putc for each byte.
+  virtual void write(const uint8_t* data, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) putc(data[i]);
+  }
   // Number of received bytes waiting; negative when the port has failed.
   virtual int rxCount() = 0;
   // Discards every waiting received byte.
@@ -47,6 +52,9 @@ class SerialPort {
   // passed, whichever comes first. Never spins: an implementation sleeps in
   // its event loop (keeping the user interface serviced) until woken.
   virtual void waitForData(Clock::time_point deadline) = 0;
+  // The clock that waitForData's deadlines refer to. Real ports use the
+  // steady clock; a simulated port may run on virtual time.
+  virtual Clock::time_point now() const { return Clock::now(); }
 
   virtual std::string errorText() const = 0;
 };
