@@ -18,11 +18,15 @@ struct t_tele_programmversion {
   uint16_t kennung = 0;  // version code
   std::string name;      // derived version name
   bool empfangen = false;
+
+  bool operator==(const t_tele_programmversion&) const = default;
 };
 
 struct t_tele_betriebsstunden {
   uint32_t zaehler = 0;  // 10-minute ticks
   bool empfangen = false;
+
+  bool operator==(const t_tele_betriebsstunden&) const = default;
 };
 
 struct t_tele_status {
@@ -31,17 +35,23 @@ struct t_tele_status {
   uint32_t richtungslogik = 0;
   uint32_t ausgaenge = 0;
   bool empfangen = false;
+
+  bool operator==(const t_tele_status&) const = default;
 };
 
 struct t_tele_seriennummer {
   uint32_t nummer = 0;
   bool empfangen = false;
+
+  bool operator==(const t_tele_seriennummer&) const = default;
 };
 
 struct t_tele_abgleichcounter {
   uint16_t zaehler_a = 0;
   uint16_t zaehler_b = 0;
   bool empfangen = false;
+
+  bool operator==(const t_tele_abgleichcounter&) const = default;
 };
 
 struct t_tele_perioden {
@@ -50,6 +60,8 @@ struct t_tele_perioden {
   uint32_t ref_periode_a = 0;
   uint32_t ref_periode_b = 0;
   bool empfangen = false;
+
+  bool operator==(const t_tele_perioden&) const = default;
 };
 
 struct t_tele_analogwerte {
@@ -61,6 +73,8 @@ struct t_tele_analogwerte {
   uint16_t dip_a3_a5 = 0;
   uint16_t dip_a1_a2 = 0;
   bool empfangen = false;
+
+  bool operator==(const t_tele_analogwerte&) const = default;
 };
 
 struct t_tele_portstatus {
@@ -69,6 +83,8 @@ struct t_tele_portstatus {
   uint16_t port_b = 0;
   uint16_t port_c = 0;
   bool empfangen = false;
+
+  bool operator==(const t_tele_portstatus&) const = default;
 };
 
 // The device data block: one program-wide instance, zero at start, kept for
@@ -85,6 +101,8 @@ struct t_geraetedaten {
   t_tele_perioden tele_perioden;
   t_tele_analogwerte tele_analogwerte;
   t_tele_portstatus tele_portstatus;
+
+  bool operator==(const t_geraetedaten&) const = default;
 };
 
 extern t_geraetedaten geraet;
@@ -111,6 +129,10 @@ void sende_pruefbefehl(HidLink& link, uint8_t auswahl);
 
 // Decodes one received input report into the data block and calls the hooks.
 // `laenge` is the number of valid bytes in `puffer`; nothing past it is read.
+// A report too short for its kind (also one of length 0 or 1) is dropped: the
+// block stays unchanged, no data hook runs, and slot 1 gets
+// "Zu kurzes Telegramm empfangen: ID=0x.., Kennung = 0x.., Länge = n" (ID and
+// Kennung only as far as present).
 void telegramm_auswerten(const uint8_t* puffer, std::size_t laenge);
 
 }  // namespace quva
