@@ -179,6 +179,10 @@ uint32_t crc32_mpeg2(const uint8_t* data, std::size_t count, uint32_t crc = 0xFF
 // The first two characters as hex digits; 0 if either is not a hex digit.
 uint8_t hex_pair_to_byte(std::string_view text);
 
+// Converts UTF-8 text to the 8-bit code page of the log files (Latin-1, the
+// printable part of CP1252); a character outside it becomes '?'.
+std::string utf8_nach_latin1(std::string_view utf8);
+
 // True if any byte of the 256-byte block differs from 0xFF.
 bool stm32_block_has_data(const uint8_t* block);
 

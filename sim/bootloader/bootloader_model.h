@@ -27,11 +27,11 @@ namespace quva::sim {
 using Duration = std::chrono::nanoseconds;
 
 struct BootloaderTiming {
-  Duration halfword_program{52500};             // per programmed half-word
-  Duration page_erase{std::chrono::milliseconds(20)};  // per erased page
-  Duration mass_erase{std::chrono::milliseconds(40)};  // global / mass erase
+  Duration halfword_program{52500};                      // per programmed half-word
+  Duration page_erase{std::chrono::milliseconds(20)};    // per erased page
+  Duration mass_erase{std::chrono::milliseconds(40)};    // global / mass erase
   Duration option_write{std::chrono::milliseconds(30)};  // option-byte erase + program
-  Duration adapter_latency{0};                  // added to every answer byte
+  Duration adapter_latency{0};                           // added to every answer byte
 };
 
 // A fault that strikes once, at the `occurrence`-th reception of command
@@ -81,7 +81,10 @@ class BootloaderModel {
   std::size_t takeOutput(Duration now, std::vector<uint8_t>& into);
 
   // ---- faults ----
-  void injectFault(const BootloaderFault& fault) { fault_ = fault; fault_hits_ = 0; }
+  void injectFault(const BootloaderFault& fault) {
+    fault_ = fault;
+    fault_hits_ = 0;
+  }
   // True once a Vanish fault has struck: the transport should fail the port.
   bool vanished() const { return vanished_; }
   // Hot-plug: clears a vanished port and an active silence (state is kept).
@@ -121,16 +124,16 @@ class BootloaderModel {
 
  private:
   enum class State {
-    Unsynced,       // waiting for 0x7F
-    Command,        // synchronised, waiting for a command byte
-    Complement,     // waiting for the command's complement
-    Address,        // collecting an address frame (4 bytes + checksum)
-    ReadCount,      // Read Memory: N and its complement
-    WriteData,      // Write Memory: N, N + 1 bytes, checksum
-    ErasePayload,   // Erase: N, pages, checksum (or 0xFF 0x00)
+    Unsynced,      // waiting for 0x7F
+    Command,       // synchronised, waiting for a command byte
+    Complement,    // waiting for the command's complement
+    Address,       // collecting an address frame (4 bytes + checksum)
+    ReadCount,     // Read Memory: N and its complement
+    WriteData,     // Write Memory: N, N + 1 bytes, checksum
+    ErasePayload,  // Erase: N, pages, checksum (or 0xFF 0x00)
     ExtErasePayload,
     ProtectPayload,  // Write Protect: N, sectors, checksum
-    Dead,           // silent (after Go or a Silence fault)
+    Dead,            // silent (after Go or a Silence fault)
   };
 
   void process(uint8_t byte, Duration at);

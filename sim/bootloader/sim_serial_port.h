@@ -29,7 +29,9 @@ class SimSerialPort final : public SerialPort {
   uint8_t getc() override;
   int lineStatus(int mask) override;
   void waitForData(Clock::time_point deadline) override;
-  Clock::time_point now() const override { return Clock::time_point(elapsed_); }
+  Clock::time_point now() const override {
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(elapsed_));
+  }
   std::string errorText() const override { return error_; }
 
   // ---- for tests ----
