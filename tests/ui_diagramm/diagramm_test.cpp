@@ -50,6 +50,8 @@ class Diagramm : public testing::Test {
   void proben(int n) {
     for (int i = 0; i < n; ++i)
       form.diagramm_messpunkt(-i, i, 10000, 10000, 7200000, 7200000, 0, 0);
+    QCoreApplication::processEvents();  // the chart is drawn from the event loop
+    EXPECT_FALSE(form.serie(TFormDiagramm::a_delta)->points().isEmpty() && n > 0);
   }
   TFormDiagramm form;
   QStringList infos, fehler;

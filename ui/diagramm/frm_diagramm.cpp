@@ -208,13 +208,41 @@ void TFormDiagramm::diagramm_messpunkt(double dA, double dB, double fA_ref, doub
 
   int i = ComboBoxIntervall->currentIndex();
   if (i < 0 || i >= static_cast<int>(anzeigeintervalle.size())) i = 0;
-  const double von = t - anzeigeintervalle[i].laenge;
-  // setRange sets both ends at once, so the range is never inverted on the way.
-  achse_x_->setRange(von, t);
-  achse_x_->setTickInterval(anzeigeintervalle[i].beschriftung);
+  ansicht_von_ = t - anzeigeintervalle[i].laenge;
+  ansicht_bis_ = t;
+  ansicht_schritt_ = anzeigeintervalle[i].beschriftung;
+  achse_ausstehend_ = true;
 
+  // A point exactly at the start of the interval stays.
   for (auto& puffer : puffer_)
-    while (!puffer.empty() && puffer.front().x() < von) puffer.pop_front();
+    while (!puffer.empty() && puffer.front().x() < ansicht_von_) puffer.pop_front();
+
+  zeichnen_ausstehend_ = true;
+  if (!zeichnen_geplant_) {
+    zeichnen_geplant_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          zeichnen_geplant_ = false;
+          zeichnen();
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+void TFormDiagramm::achse_anwenden() {
+  if (!achse_ausstehend_) return;
+  achse_ausstehend_ = false;
+  // setRange sets both ends at once, so the range never passes through an
+  // inverted state.
+  achse_x_->setRange(ansicht_von_, ansicht_bis_);
+  achse_x_->setTickInterval(ansicht_schritt_);
+}
+
+void TFormDiagramm::zeichnen() {
+  achse_anwenden();
+  if (!zeichnen_ausstehend_) return;
+  zeichnen_ausstehend_ = false;
   alle_zeichnen();
 }
 
@@ -222,6 +250,7 @@ void TFormDiagramm::punkt_anhaengen(Serie s, double t, double y) { puffer_[s].em
 
 void TFormDiagramm::serie_zeichnen(Serie s) {
   if (!serien_[s]->isVisible()) return;  // drawn when it is shown again
+  achse_anwenden();
   spalten_reduktion(puffer_[s], achse_x_->min(), achse_x_->max(), spalten_, reduziert_);
   serien_[s]->replace(reduziert_);
 }
@@ -280,7 +309,8 @@ void TFormDiagramm::ButtonFertigClick() {
   close();
 }
 
-QImage TFormDiagramm::chart_bild() const {
+QImage TFormDiagramm::chart_bild() {
+  zeichnen();
   QImage bild(ChartZeitdarstellung->size(), QImage::Format_RGB32);
   bild.fill(Qt::white);
   QPainter maler(&bild);
@@ -288,7 +318,8 @@ QImage TFormDiagramm::chart_bild() const {
   return bild;
 }
 
-QByteArray TFormDiagramm::chart_svg() const {
+QByteArray TFormDiagramm::chart_svg() {
+  zeichnen();
   QByteArray daten;
   QBuffer puffer(&daten);
   puffer.open(QIODevice::WriteOnly);

@@ -84,6 +84,12 @@ class TFormDiagramm : public QWidget {
   void diagramm_messpunkt(double dA, double dB, double fA_ref, double fB_ref, uint32_t ref_a,
                           uint32_t ref_b, uint32_t status_a, uint32_t status_b);
 
+  // Brings the chart up to date with the samples added so far: the time
+  // axis and the reduced series. Runs by itself from the event loop after
+  // samples came in (several samples before one turn of the loop are drawn
+  // once); call it to draw at once.
+  void zeichnen();
+
   // Selected entry of "Abtastrate" (index into abtast_teiler), read by the
   // main window's 50 ms tick.
   int abtastrate_index() const;
@@ -99,8 +105,8 @@ class TFormDiagramm : public QWidget {
   QValueAxis* achse_hz() const { return achse_y_; }
 
   // The chart as drawn, at the chart's size: a bitmap and an SVG picture.
-  QImage chart_bild() const;
-  QByteArray chart_svg() const;
+  QImage chart_bild();
+  QByteArray chart_svg();
 
   // Where "-> Clipboard" reports; by default message boxes. Tests replace
   // them so nothing blocks.
@@ -133,6 +139,7 @@ class TFormDiagramm : public QWidget {
  private:
   void punkt_anhaengen(Serie s, double t, double y);
   void sichtbarkeit_setzen(bool schleife_b, bool sichtbar);
+  void achse_anwenden();
   void serie_zeichnen(Serie s);
   void alle_zeichnen();
   void spalten_pruefen();
@@ -145,6 +152,12 @@ class TFormDiagramm : public QWidget {
   QList<QPointF> reduziert_;  // reused for every series
   int spalten_ = 0;
   double diagramm_zeit_ = 0;
+  double ansicht_von_ = 0;  // shown time range and label step after the last sample
+  double ansicht_bis_ = 0;
+  double ansicht_schritt_ = 0;
+  bool achse_ausstehend_ = false;
+  bool zeichnen_ausstehend_ = false;
+  bool zeichnen_geplant_ = false;
 };
 
 }  // namespace quva
