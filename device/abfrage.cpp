@@ -100,8 +100,8 @@ void abfrage_tick(HidLink& link, const usb_status_anzeigen_t& usb_status_anzeige
   const int teiler = abtast_teiler[static_cast<std::size_t>(abtastrate_index)];
   // The counter may hold any value (a larger divisor was selected before);
   // keep it non-negative so the modulo stays in 0..teiler-1.
-  abfrage.abtast_zaehler = static_cast<int>(
-      (static_cast<unsigned>(abfrage.abtast_zaehler) + 1u) % static_cast<unsigned>(teiler));
+  abfrage.abtast_zaehler = static_cast<int>((static_cast<unsigned>(abfrage.abtast_zaehler) + 1u) %
+                                            static_cast<unsigned>(teiler));
   if (abfrage.abtast_zaehler == 0 && abfrage.diagramm_laeuft) sende_abfrage(link, auswahl_perioden);
 }
 

@@ -6,13 +6,20 @@
 // collection under the same path). Report lengths come from the report
 // descriptor and count the report-ID byte, as Windows reports them.
 //
+// Opening: hidraw has no exclusive open. The link takes an advisory
+// exclusive lock (flock) on the device node, so a second instance of this
+// program cannot open a detector that one instance holds; programs that do
+// not lock are not kept out.
+//
 // Receiving: a read thread zero-fills its buffer, reads one input report,
 // hands the buffer to the thread this object lives on (the GUI thread) and
 // waits until the receive handler has returned. A failed read (the device was
-// unplugged) closes the link: Active() reads false at once, and the handle is
-// released on the GUI thread. hidapi is not thread-safe, so reads and writes
-// on the handle are serialised; the reader polls with a short time-out and
-// gives way to a waiting write, so a write waits at most that long.
+// unplugged) closes the link: Active() reads false at once, and the handles
+// are released on the GUI thread.
+//
+// hidapi is not thread-safe on one handle, so the device is opened twice:
+// the read thread alone uses the read handle, the GUI thread alone the write
+// handle. A write therefore never waits for a read.
 
 #include <QObject>
 #include <atomic>
@@ -32,7 +39,11 @@ class HidapiLink : public QObject, public HidLink {
   Q_OBJECT
 
  public:
-  explicit HidapiLink(QObject* parent = nullptr);
+  // `lese_timeout_ms`: how long one read waits for a report before it looks
+  // whether the link is being closed; closing waits at most that long for the
+  // read thread. -1 reads without a time-out (closing then waits until the
+  // device sends or fails).
+  explicit HidapiLink(QObject* parent = nullptr, int lese_timeout_ms = 100);
   ~HidapiLink() override;
 
   void Update() override;
@@ -47,37 +58,35 @@ class HidapiLink : public QObject, public HidLink {
 
   // System path of device i of the list ("/dev/hidraw3"); empty outside the list.
   std::string DevicePath(int i) const;
-  // The last error of opening, reading or writing, for diagnostics.
+  // The last error of enumerating, opening, reading or writing, for diagnostics.
   std::string LastError() const;
 
  private:
   struct Entry {
     HidDeviceInfo info;
     std::string path;
+    std::string product, manufacturer, serial;  // shown once details are read
   };
 
   void open();
   void close();
   void readLoop(hid_device_* handle, std::size_t length, uint64_t generation);
-  void handOver(const std::vector<uint8_t>& buffer, uint64_t generation);
   void readFailed(uint64_t generation);
   void setError(const std::string& text);
 
+  const int readTimeoutMs_;
   std::vector<Entry> list_;
   int index_ = 0;
 
-  hid_device_* handle_ = nullptr;
+  hid_device_* readHandle_ = nullptr;
+  hid_device_* writeHandle_ = nullptr;
+  int lockFd_ = -1;
   std::atomic<bool> active_{false};
   std::thread reader_;
   std::atomic<bool> stop_{false};
-  // Generation of the open handle: a report or failure posted by a reader of
-  // an earlier opening is ignored.
+  // Generation of the open handles: a report or failure posted by the reader
+  // of an earlier opening is ignored.
   std::atomic<uint64_t> generation_{0};
-
-  // Serialises hidapi calls on the handle; writers waiting take precedence.
-  std::mutex io_;
-  std::condition_variable ioFree_;
-  int writersWaiting_ = 0;
 
   // Hand-over of one report to the GUI thread.
   std::mutex handOverMutex_;

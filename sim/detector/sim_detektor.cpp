@@ -27,7 +27,8 @@ void le16(std::vector<uint8_t>& r, std::size_t at, uint16_t v) {
   r[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 void le32(std::vector<uint8_t>& r, std::size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) r[at + static_cast<std::size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    r[at + static_cast<std::size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 HidDeviceInfo detektor_info() {
@@ -301,7 +302,7 @@ uint32_t SimDetektor::ausgaenge() const {
   uint32_t w = 0;
   for (int s = 0; s < 2; ++s) {
     const bool an = belegt(s);
-    if (an) w |= (1u << s) | (1u << (2 + s));  // relay and its LED
+    if (an) w |= (1u << s) | (1u << (2 + s));                       // relay and its LED
     const unsigned led = abgleich_laeuft(s) ? 0u : (an ? 2u : 1u);  // blue, green, red
     w |= 1u << (4 + 3 * s + led);
   }
@@ -333,7 +334,8 @@ void SimDetektor::schritt(int ms) {
     t_schleife& sl = schleifen_[s];
     const double ziel = sl.fahrzeug ? 1.0 : 0.0;
     const double d = static_cast<double>(ms) / einfahrzeit_ms;
-    sl.belegung = sl.belegung < ziel ? std::min(ziel, sl.belegung + d) : std::max(ziel, sl.belegung - d);
+    sl.belegung =
+        sl.belegung < ziel ? std::min(ziel, sl.belegung + d) : std::max(ziel, sl.belegung - d);
     if (sl.abgleich_bis_ms >= 0 && sl.abgleich_bis_ms <= jetzt_ms_) {
       // Calibration done: what the loop measures now is its new reference.
       sl.ref_periode = static_cast<uint32_t>(
@@ -361,7 +363,8 @@ void SimDetektor::zeit_vorruecken(int ms) {
     }
     if (jetzt_ms_ >= ende) break;
     int64_t naechster = std::min<int64_t>(ende, jetzt_ms_ + 10);
-    if (!warteschlange_.empty()) naechster = std::min(naechster, std::max(jetzt_ms_ + 1, warteschlange_.front().faellig_ms));
+    if (!warteschlange_.empty())
+      naechster = std::min(naechster, std::max(jetzt_ms_ + 1, warteschlange_.front().faellig_ms));
     schritt(static_cast<int>(naechster - jetzt_ms_));
   }
 }

@@ -9,8 +9,9 @@ SimDetektorTreiber::SimDetektorTreiber(QObject* parent, int verzoegerung_ms) : Q
   detektor_.verkehr_setzen(true);
   // Queued, so the discovery runs from the message loop and not inside the
   // caller that unplugged the detector.
-  detektor_.geraeteaenderung_setzen(
-      [this] { QMetaObject::invokeMethod(this, &SimDetektorTreiber::geraeteaenderung, Qt::QueuedConnection); });
+  detektor_.geraeteaenderung_setzen([this] {
+    QMetaObject::invokeMethod(this, &SimDetektorTreiber::geraeteaenderung, Qt::QueuedConnection);
+  });
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(2);
   connect(&timer_, &QTimer::timeout, this, &SimDetektorTreiber::takt);
