@@ -166,6 +166,7 @@ bool BootloaderModel::emit(uint8_t byte, Duration at) {
         return false;
       case BootloaderFault::Type::Vanish:
         vanished_ = true;
+        vanish_time_ = std::max(at, out_free_) + byteTime() + timing_.adapter_latency;
         silent_ = true;
         state_ = State::Dead;
         return false;

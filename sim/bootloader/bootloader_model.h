@@ -85,8 +85,10 @@ class BootloaderModel {
     fault_ = fault;
     fault_hits_ = 0;
   }
-  // True once a Vanish fault has struck: the transport should fail the port.
+  // True once a Vanish fault has struck. The transport fails the port at
+  // vanishTime(): the answer bytes due before it still reach the host.
   bool vanished() const { return vanished_; }
+  Duration vanishTime() const { return vanish_time_; }
   // Hot-plug: clears a vanished port and an active silence (state is kept).
   void reattach();
 
@@ -197,6 +199,7 @@ class BootloaderModel {
   int fault_hits_ = 0;
   bool fault_armed_ = false;
   bool vanished_ = false;
+  Duration vanish_time_{0};
   bool silent_ = false;
 
   uint64_t bytes_in_ = 0;

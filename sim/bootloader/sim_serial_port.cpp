@@ -63,7 +63,8 @@ void SimSerialPort::waitForData(Clock::time_point deadline) {
   if (!rx_.empty()) return;
   const auto until = std::chrono::duration_cast<Duration>(deadline.time_since_epoch());
   Duration next = until;
-  if (model_.hasOutput()) next = std::min(until, model_.nextOutputTime());
+  if (model_.hasOutput()) next = std::min(next, model_.nextOutputTime());
+  if (model_.vanished()) next = std::min(next, model_.vanishTime());
   elapsed_ = std::max(elapsed_, next);
 }
 

@@ -53,7 +53,7 @@ class SimSerialPort final : public SerialPort {
 
  private:
   void pull();
-  bool failed() const { return model_.vanished(); }
+  bool failed() const { return model_.vanished() && elapsed_ >= model_.vanishTime(); }
 
   BootloaderModel& model_;
   Duration elapsed_{0};
