@@ -20,6 +20,9 @@ class TFormDebugmeldungen : public QWidget {
   // whether or not the window is shown.
   void zeile_anhaengen(const std::string& zeile);
 
+  // "Beenden": hides the window; its lines stay.
+  void ButtonBeendenClick();
+
   QPlainTextEdit* MemoDebug = nullptr;
   QPushButton* ButtonBeenden = nullptr;
 };

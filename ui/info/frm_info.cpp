@@ -1,17 +1,96 @@
 #include "ui/info/frm_info.h"
 
+#include <QEvent>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <stdexcept>
+
+#include "platform/jpeg/jpeg_bild.h"
+#include "platform/version/programmdatei.h"
+#include "ui/main/programm.h"
 
 namespace quva {
 
-TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
-  setFixedSize(447, 395);
-  Image1 = new QLabel(this);
-  LabelName = new QLabel(QStringLiteral("name"), this);
-  LabelBuild = new QLabel(QStringLiteral("build"), this);
-  ButtonFertig = new QPushButton(QStringLiteral("ok"), this);
-  connect(ButtonFertig, &QPushButton::clicked, this, &QDialog::accept);
+namespace {
+
+QFont schrift(const char* familie, int pixel) {
+  QFont f{QString::fromLatin1(familie)};
+  f.setPixelSize(pixel);
+  return f;
 }
+
+}  // namespace
+
+TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("FormInfo"));
+  setWindowTitle(QStringLiteral("Info"));
+  setFixedSize(447, 395);
+  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  setAutoFillBackground(true);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, Qt::white);
+  setPalette(p);
+
+  programmdatei_pfad = programmdatei();
+  fehler_melden = [this](const QString& text) {
+    QMessageBox::critical(this, QString::fromUtf8(programm_titel), text);
+  };
+
+  Image1 = new QLabel(this);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setGeometry(32, 24, 385, 273);
+  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QFile datei(QStringLiteral(":/info/info_bild.jpg"));
+  if (datei.open(QIODevice::ReadOnly)) {
+    QImage bild = jpeg_dekodieren(datei.readAll());
+    if (bild.width() > Image1->width() || bild.height() > Image1->height())
+      bild = bild.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    Image1->setPixmap(QPixmap::fromImage(bild));
+  }
+
+  LabelName = new QLabel(QStringLiteral("name"), this);
+  LabelName->setObjectName(QStringLiteral("LabelName"));
+  LabelName->move(8, 325);
+  LabelBuild = new QLabel(QStringLiteral("build"), this);
+  LabelBuild->setObjectName(QStringLiteral("LabelBuild"));
+  LabelBuild->move(8, 362);
+  for (QLabel* l : {LabelName, LabelBuild}) {
+    l->setFont(schrift("Times New Roman", 16));
+    l->setMinimumWidth(340);  // the text grows to the right as in an auto-sized label
+  }
+  ButtonFertig = new QPushButton(QStringLiteral("ok"), this);
+  ButtonFertig->setObjectName(QStringLiteral("ButtonFertig"));
+  ButtonFertig->setGeometry(352, 346, 65, 35);
+  ButtonFertig->setFont(schrift("MS Sans Serif", 16));
+  connect(ButtonFertig, &QPushButton::clicked, this, &TFormInfo::ButtonFertigClick);
+}
+
+void TFormInfo::changeEvent(QEvent* ereignis) {
+  QDialog::changeEvent(ereignis);
+  // Only the first activation fills the window: the error box of a missing
+  // version hands the activation back when it closes, and filling again
+  // would show it again, without end.
+  if (ereignis->type() == QEvent::ActivationChange && isActiveWindow() && !aktiviert_) {
+    aktiviert_ = true;
+    FormActivate();
+  }
+}
+
+void TFormInfo::FormActivate() {
+  LabelName->setText(QStringLiteral("Programm: ") +
+                     QString::fromStdString(programmname(programmdatei_pfad)));
+  setWindowTitle(QString::fromUtf8(programm_titel));
+  try {
+    LabelBuild->setText(QStringLiteral("( Build ") +
+                        QString::fromStdString(versionsnummer_lesen(programmdatei_pfad)) +
+                        QStringLiteral(" )."));
+  } catch (const std::runtime_error& e) {
+    fehler_melden(QString::fromUtf8(e.what()));
+  }
+}
+
+void TFormInfo::ButtonFertigClick() { accept(); }
 
 }  // namespace quva

@@ -3,6 +3,8 @@
 // Created afresh for every "Info" click and shown modally (exec()).
 
 #include <QDialog>
+#include <filesystem>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -15,10 +17,28 @@ class TFormInfo : public QDialog {
  public:
   explicit TFormInfo(QWidget* parent = nullptr);
 
+  // Fills caption and labels from the program file. Runs on the window's
+  // first activation; a missing version is reported through fehler_melden
+  // and leaves LabelBuild as it was.
+  void FormActivate();
+  void ButtonFertigClick();
+
+  // The program file whose name and version are shown; by default the
+  // running program's own file.
+  std::filesystem::path programmdatei_pfad;
+  // Where an error is reported; by default a message box.
+  std::function<void(const QString& text)> fehler_melden;
+
   QLabel* Image1 = nullptr;
   QLabel* LabelName = nullptr;
   QLabel* LabelBuild = nullptr;
   QPushButton* ButtonFertig = nullptr;
+
+ protected:
+  void changeEvent(QEvent* ereignis) override;
+
+ private:
+  bool aktiviert_ = false;
 };
 
 }  // namespace quva
