@@ -19,7 +19,7 @@ uint32_t laenge_in_bytes(const std::map<uint8_t, uint64_t>& bits) {
   uint64_t groesste = 0;
   for (const auto& [id, b] : bits) groesste = std::max(groesste, b);
   if (bits.empty()) return 0;
-  const uint64_t bytes = (groesste + 7) / 8 + 1;
+  const uint64_t bytes = groesste / 8 + (groesste % 8 != 0) + 1;
   return static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX));
 }
 
