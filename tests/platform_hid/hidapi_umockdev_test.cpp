@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "device/discovery.h"
+#include "platform/hid/geraete_monitor.h"
 #include "platform/hid/hidapi_link.h"
 
 namespace quva {
@@ -198,11 +199,11 @@ bool unter_umockdev() {
   return preload && std::strstr(preload, "umockdev");
 }
 
-// Runs the event loop until `bedingung` holds or two seconds have passed.
-bool warten_bis(const std::function<bool()>& bedingung) {
+// Runs the event loop until `bedingung` holds or `ms` have passed.
+bool warten_bis(const std::function<bool()>& bedingung, int ms = 2000) {
   QElapsedTimer uhr;
   uhr.start();
-  while (!bedingung() && uhr.elapsed() < 2000)
+  while (!bedingung() && uhr.elapsed() < ms)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   return bedingung();
 }
@@ -322,6 +323,22 @@ TEST_F(HidapiUmockdev, SecondLinkCannotOpenAHeldDetector) {
   EXPECT_FALSE(zweiter.Active());
   EXPECT_NE(zweiter.LastError().find("anderen Programm"), std::string::npos) << zweiter.LastError();
   detektor_->ausstecken();
+}
+
+TEST_F(HidapiUmockdev, MonitorReportsHidrawEventsAsDeviceChanges) {
+  GeraeteMonitor monitor;
+  ASSERT_TRUE(monitor.ueberwacht());
+  int aenderungen = 0;
+  QObject::connect(&monitor, &GeraeteMonitor::geraeteaenderung, [&aenderungen] { ++aenderungen; });
+  const char* hidraw =
+      "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/0003:0483:A082.0002/hidraw/hidraw1";
+  umockdev_testbed_uevent(testbed_, hidraw, "remove");
+  EXPECT_TRUE(warten_bis([&] { return aenderungen == 1; }));
+  umockdev_testbed_uevent(testbed_, hidraw, "add");
+  EXPECT_TRUE(warten_bis([&] { return aenderungen == 2; }));
+  // Events of other subsystems are not device changes of a HID device.
+  umockdev_testbed_uevent(testbed_, "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3", "change");
+  EXPECT_FALSE(warten_bis([&] { return aenderungen > 2; }, 200));
 }
 
 }  // namespace
