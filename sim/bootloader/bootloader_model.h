@@ -120,6 +120,8 @@ class BootloaderModel {
   Duration wireTime() const { return wire_time_; }
   // Summed device processing time (programming, erasing, option writes).
   Duration deviceTime() const { return device_time_; }
+  // The floor of everything so far: wire time plus device time.
+  Duration floorTime() const { return wire_time_ + device_time_; }
   // Number of times each command byte was received (index = command byte).
   const std::array<uint32_t, 256>& commandCounts() const { return command_counts_; }
   void resetCounters();

@@ -347,6 +347,22 @@ TEST_F(Ablauf, VerifyOnAnotherControllerStopsAfterTheId) {
   EXPECT_EQ(memo.zeilen[memo.zeilen.size() - 2], eingerueckt("Fehler: Falscher Controller."));
 }
 
+// A USB adapter that holds every answer byte back by its 16 ms latency timer:
+// slower, but no single byte comes near its deadline.
+class AblaufMitLatenz : public ProgFixture {
+ protected:
+  AblaufMitLatenz() : ProgFixture(0, {.adapter_latency = milliseconds(16)}) {}
+};
+
+TEST_F(AblaufMitLatenz, RunSucceedsWithAdapterLatency) {
+  teststation_werte(stm32);
+  bild(0x800);
+  Memo memo;
+  Balken p, v;
+  ASSERT_EQ(stm32_programmieren(memo, p, v), err_ok);
+  EXPECT_TRUE(model.readoutProtected());
+}
+
 class AblaufAufF051 : public ProgFixture {
  protected:
   AblaufAufF051() : ProgFixture(3) {}

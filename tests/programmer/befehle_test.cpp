@@ -240,6 +240,26 @@ TEST_F(Befehle, GoAcceptsSilenceAfterTheAckAndReportsARefusedAddress) {
   EXPECT_EQ(stm32_go(0x30000000), err_kein_ack);
 }
 
+// Line time at 115200 8E1 is 11 bits a byte in both directions; a plain
+// exchange of commands and answers takes exactly its wire time.
+TEST_F(Befehle, LineTimeAndCounters) {
+  model.resetCounters();
+  const auto start = port.elapsed();
+  sync();
+  uint16_t id;
+  ASSERT_EQ(stm32_get_id(id), err_ok);
+  EXPECT_EQ(model.bytesIn(), 3u);
+  EXPECT_EQ(model.bytesOut(), 6u);
+  EXPECT_EQ(model.byteTime(), std::chrono::nanoseconds(11'000'000'000 / 115200));
+  EXPECT_EQ(model.wireTime(), 9 * model.byteTime());
+  EXPECT_EQ(port.elapsed() - start, model.floorTime());
+  // Programming a block adds its device time (128 half-words) to the floor.
+  uint8_t block[256] = {};
+  ASSERT_EQ(stm32_write_memory(0x08000000, 255, block), err_ok);
+  EXPECT_EQ(model.deviceTime(), 128 * std::chrono::nanoseconds(52500));
+  EXPECT_EQ(port.elapsed() - start, model.floorTime());
+}
+
 TEST_F(Befehle, SyncByteToASynchronisedBootloaderIsACommandByte) {
   sync();
   EXPECT_EQ(stm32_init(), err_kein_ack);  // waits for a complement that never comes

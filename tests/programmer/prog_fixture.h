@@ -40,7 +40,8 @@ inline std::string eingerueckt(const std::string& s) { return std::string(12, ' 
 // A device of kind `controller`, the port open in the bootloader setting.
 class ProgFixture : public ::testing::Test {
  protected:
-  explicit ProgFixture(int controller = 0) : model(controller), port(model) {}
+  explicit ProgFixture(int controller = 0, sim::BootloaderTiming timing = {})
+      : model(controller, timing), port(model) {}
 
   void SetUp() override {
     stm32_zuruecksetzen();
