@@ -151,6 +151,11 @@ void QtSerialPort::putc(uint8_t byte) {
   port_.write(&c, 1);
 }
 
+void QtSerialPort::write(const uint8_t* data, std::size_t count) {
+  if (!port_.isOpen() || count == 0) return;
+  port_.write(reinterpret_cast<const char*>(data), static_cast<qint64>(count));
+}
+
 int QtSerialPort::rxCount() {
   if (failed_ || !port_.isOpen()) return -1;
   qint64 n = port_.bytesAvailable();

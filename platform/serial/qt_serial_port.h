@@ -16,6 +16,7 @@
 
 #include <QSerialPort>
 #include <QString>
+#include <cstddef>
 
 #include "programmer/serial_port.h"
 
@@ -40,6 +41,7 @@ class QtSerialPort final : public SerialPort {
   void setLowLatency(bool on) override;
 
   void putc(uint8_t byte) override;
+  void write(const uint8_t* data, std::size_t count) override;
   int rxCount() override;
   void rxClear() override;
   uint8_t getc() override;

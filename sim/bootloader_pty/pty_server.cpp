@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,6 +14,18 @@
 #include <limits>
 
 namespace quva::sim {
+
+namespace {
+
+// A vanished port closes `vanish_delay` after the client has read its last
+// answers (a hang-up would discard what still waits in the client's tty
+// queue), checking every `vanish_poll`, and at the latest after
+// `vanish_grace` when the client does not read at all.
+constexpr Duration vanish_poll = std::chrono::milliseconds(1);
+constexpr Duration vanish_delay = std::chrono::milliseconds(10);
+constexpr Duration vanish_grace = std::chrono::seconds(1);
+
+}  // namespace
 
 int baudOfSpeed(unsigned speed) {
   struct Entry {
@@ -65,6 +78,7 @@ bool BootloaderPtyServer::start() {
   tcsetattr(slave_, TCSANOW, &tio);
   vanished_ = false;
   model_vanished_ = false;
+  vanish_at_ = vanish_read_ = Duration::max();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     byte_time_ = model_.byteTime();
@@ -149,8 +163,9 @@ void BootloaderPtyServer::readClient() {
 
 Duration BootloaderPtyServer::nextWake() const {
   if (pending_.empty()) {
-    // A vanished port closes once its last answers are out.
-    return master_ >= 0 && model_vanished_ ? Duration{0} : Duration::max();
+    // A vanished port closes once the client has taken its last answers; a
+    // hang-up would discard what still waits in the client's tty queue.
+    return master_ >= 0 && model_vanished_ ? now() + vanish_poll : Duration::max();
   }
   const Duration first = pending_.front().due;
   Duration last = first;
@@ -178,6 +193,14 @@ void BootloaderPtyServer::writeDue() {
     }
   }
   if (pending_.empty() && outBuf_.empty() && model_vanished_) {
+    if (vanish_at_ == Duration::max()) vanish_at_ = t;
+    int unread = 0;
+    if (ioctl(slave_, FIONREAD, &unread) == 0 && unread > 0 && t - vanish_at_ < vanish_grace) {
+      vanish_read_ = Duration::max();
+      return;
+    }
+    if (vanish_read_ == Duration::max()) vanish_read_ = t;
+    if (t - vanish_read_ < vanish_delay) return;
     closePty();
     vanished_ = true;
   }

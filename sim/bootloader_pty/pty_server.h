@@ -93,8 +93,10 @@ class BootloaderPtyServer {
   std::deque<Pending> pending_;  // answer bytes not yet handed to the client
   std::vector<uint8_t> outBuf_;  // bytes of a write the pty did not take yet
   std::vector<uint8_t> scratch_;
-  Duration byte_time_{0};        // the model's byte time at the last reception
-  bool model_vanished_ = false;  // the model's port vanished: close when answered
+  Duration byte_time_{0};                   // the model's byte time at the last reception
+  bool model_vanished_ = false;             // the model's port vanished: close when answered
+  Duration vanish_at_ = Duration::max();    // when the last answer was handed over
+  Duration vanish_read_ = Duration::max();  // when the client had read it
   std::atomic<bool> vanished_{false};
   std::atomic<int> last_baud_{0};
   std::atomic<uint64_t> writes_{0};
