@@ -168,6 +168,9 @@ int hexdatei_lesen(const std::string& dateiname, ty_stm32& s) {
 
   const char* p = inhalt.data();
   const char* const ende = p + inhalt.size();
+  // A file saved by an editor as UTF-8 with a byte-order mark: the mark is
+  // not part of the first line (a text-file reader drops it too).
+  if (inhalt.compare(0, 3, "\xEF\xBB\xBF") == 0) p += 3;
   for (std::size_t i = 0; p < ende && fertig; ++i) {
     // One line, ending at CR LF, LF or CR; a last line without an end counts.
     const char* zeilen_ende = p;

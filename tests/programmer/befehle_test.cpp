@@ -271,6 +271,12 @@ TEST_F(Befehle, SyncByteToASynchronisedBootloaderIsACommandByte) {
 TEST_F(Befehle, ReadoutProtectionServesOnlyIdentification) {
   model.setReadoutProtection(true);
   sync();
+  // Get Version, which the engine does not use, is served too.
+  const uint8_t get_version[2] = {0x01, 0xFE};
+  rs232_write(get_version, 2);
+  Bytes antwort;
+  for (int i = 0; i < 5; ++i) antwort.push_back(static_cast<uint8_t>(stm32_read_byte()));
+  EXPECT_EQ(antwort, (Bytes{0x79, 0x22, 0x00, 0x00, 0x79}));
   uint8_t puffer[256];
   uint16_t id = 0;
   EXPECT_EQ(stm32_get_commands(stm32_commands), err_ok);

@@ -239,6 +239,12 @@ TEST_F(Hexdatei, AbandonedLoadsThrow) {
   EXPECT_EQ(stm32.fehlercode, err_hexdatei);
 }
 
+TEST_F(Hexdatei, ByteOrderMarkIsNotPartOfTheFirstLine) {
+  ASSERT_EQ(laden("\xEF\xBB\xBF" + hoch0800 + "\n" + satz(1, 0, 0, {0x22})), err_ok);
+  EXPECT_EQ(stm32.flash[0], 0x22);
+  EXPECT_EQ(log_zeilen()[0], "> " + hoch0800);
+}
+
 TEST_F(Hexdatei, SecondLoadReplacesTheLog) {
   ASSERT_EQ(laden(hoch0800 + "\n" + satz(1, 0, 0, {0x22})), err_ok);
   ASSERT_EQ(laden(""), err_ok);
