@@ -150,7 +150,7 @@ Duration BootloaderModel::busy(Duration at, Duration work) {
 
 // ---- answers and faults ----------------------------------------------------------
 
-bool BootloaderModel::emit(uint8_t byte, Duration at) {
+bool BootloaderModel::answer(uint8_t byte, Duration at) {
   if (silent_) return false;
   const int index = answer_index_++;
   if (fault_armed_ && index == fault_.answer_index) {
@@ -171,7 +171,7 @@ bool BootloaderModel::emit(uint8_t byte, Duration at) {
         state_ = State::Dead;
         return false;
       case BootloaderFault::Type::StrayByte:
-        emit(fault_.value, at);
+        answer(fault_.value, at);
         --answer_index_;  // the stray byte is not one of the command's answers
         break;
       case BootloaderFault::Type::CorruptByte:
@@ -209,7 +209,7 @@ void BootloaderModel::process(uint8_t byte, Duration t) {
           ++fault_hits_ == fault_.occurrence) {
         fault_armed_ = true;
       }
-      if (emit(0x79, t)) state_ = State::Command;
+      if (answer(0x79, t)) state_ = State::Command;
       return;
     case State::Command:
       // Any byte here is a command byte, a repeated 0x7F included.
@@ -294,7 +294,7 @@ void BootloaderModel::onCommand(uint8_t cmd, Duration t) {
   }
   auto send = [&](std::initializer_list<uint8_t> bytes) {
     for (uint8_t b : bytes) {
-      if (!emit(b, t)) return false;
+      if (!answer(b, t)) return false;
     }
     return true;
   };
@@ -313,21 +313,21 @@ void BootloaderModel::onCommand(uint8_t cmd, Duration t) {
     case 0x11:
     case 0x21:
     case 0x31:
-      if (emit(0x79, t)) state_ = State::Address;
+      if (answer(0x79, t)) state_ = State::Address;
       return;
     case 0x43:
-      if (emit(0x79, t)) state_ = State::ErasePayload;
+      if (answer(0x79, t)) state_ = State::ErasePayload;
       return;
     case 0x44:
-      if (emit(0x79, t)) state_ = State::ExtErasePayload;
+      if (answer(0x79, t)) state_ = State::ExtErasePayload;
       return;
     case 0x63:
-      if (emit(0x79, t)) state_ = State::ProtectPayload;
+      if (answer(0x79, t)) state_ = State::ProtectPayload;
       return;
     case 0x73: {  // write unprotect: all WRP bits set, then a reset
-      if (!emit(0x79, t)) return;
+      if (!answer(0x79, t)) return;
       const Duration done = busy(t, timing_.option_write);
-      if (!emit(0x79, done)) return;
+      if (!answer(0x79, done)) return;
       for (int i = 8; i < (isF051() ? 12 : 16); i += 2) {
         option_[i] = 0xFF;
         option_[i + 1] = 0x00;
@@ -336,18 +336,18 @@ void BootloaderModel::onCommand(uint8_t cmd, Duration t) {
       return;
     }
     case 0x82: {  // readout protect, in force after the reset
-      if (!emit(0x79, t)) return;
+      if (!answer(0x79, t)) return;
       const Duration done = busy(t, timing_.option_write);
-      if (!emit(0x79, done)) return;
+      if (!answer(0x79, done)) return;
       option_[0] = 0xFF;
       option_[1] = 0x00;
       deviceReset();
       return;
     }
     case 0x92: {  // readout unprotect: mass erase, option bytes to defaults, reset
-      if (!emit(0x79, t)) return;
+      if (!answer(0x79, t)) return;
       const Duration done = busy(t, timing_.mass_erase + timing_.option_write);
-      if (!emit(0x79, done)) return;
+      if (!answer(0x79, done)) return;
       eraseFlash();
       for (std::size_t i = 0; i < option_.size(); i += 2) {
         option_[i] = 0xFF;
@@ -375,7 +375,7 @@ void BootloaderModel::onAddress(Duration t) {
     case 0x11:
       if (!addressReadable(address_, 1)) {
         nack(t);
-      } else if (emit(0x79, t)) {
+      } else if (answer(0x79, t)) {
         state_ = State::ReadCount;
       }
       return;
@@ -383,7 +383,7 @@ void BootloaderModel::onAddress(Duration t) {
       if (!within(address_, 1, flash_base, flashSize()) &&
           !within(address_, 1, ram_base, static_cast<uint32_t>(ram_.size()))) {
         nack(t);
-      } else if (emit(0x79, t)) {
+      } else if (answer(0x79, t)) {
         go_address_ = address_;
         went_ = true;
         state_ = State::Dead;  // the device runs the program and leaves the bootloader
@@ -392,7 +392,7 @@ void BootloaderModel::onAddress(Duration t) {
     default:  // 0x31
       if (!addressWritable(address_, 1)) {
         nack(t);
-      } else if (emit(0x79, t)) {
+      } else if (answer(0x79, t)) {
         state_ = State::WriteData;
       }
       return;
@@ -406,10 +406,10 @@ void BootloaderModel::onReadCount(Duration t) {
     nack(t);
     return;
   }
-  if (!emit(0x79, t)) return;
+  if (!answer(0x79, t)) return;
   const uint8_t* src = memory(address_);
   for (uint32_t i = 0; i <= n; ++i) {
-    if (!emit(src[i], t)) return;
+    if (!answer(src[i], t)) return;
   }
 }
 
@@ -428,7 +428,7 @@ void BootloaderModel::onWriteData(Duration t) {
     // Option bytes: the hardware stores each value with its complement; the
     // write ends with a reset that puts them in force.
     const Duration done = busy(t, timing_.option_write);
-    if (!emit(0x79, done)) return;
+    if (!answer(0x79, done)) return;
     for (uint32_t i = 0; i < len; ++i) {
       const uint32_t pos = address_ - option_base + i;
       if (pos % 2 == 0) {
@@ -444,11 +444,11 @@ void BootloaderModel::onWriteData(Duration t) {
     uint8_t* dst = &flash_[address_ - flash_base];
     for (uint32_t i = 0; i < len; ++i) dst[i] &= data[i];
     const Duration done = busy(t, timing_.halfword_program * ((len + 1) / 2));
-    emit(0x79, done);
+    answer(0x79, done);
     return;
   }
   std::copy(data, data + len, memory(address_));
-  emit(0x79, t);
+  answer(0x79, t);
 }
 
 void BootloaderModel::onErase(Duration t) {
@@ -460,7 +460,7 @@ void BootloaderModel::onErase(Duration t) {
       return;
     }
     const Duration done = busy(t, timing_.mass_erase);
-    if (emit(0x79, done)) eraseFlash();
+    if (answer(0x79, done)) eraseFlash();
     return;
   }
   uint8_t sum = n;
@@ -473,7 +473,7 @@ void BootloaderModel::onErase(Duration t) {
     return;
   }
   const Duration done = busy(t, timing_.page_erase * (n + 1));
-  if (!emit(0x79, done)) return;
+  if (!answer(0x79, done)) return;
   for (uint32_t i = 1; i <= n + 1u; ++i) {
     std::fill_n(flash_.begin() + rx_[i] * page_size_, page_size_, 0xFF);
   }
@@ -489,7 +489,7 @@ void BootloaderModel::onExtErase(Duration t) {
       return;
     }
     const Duration done = busy(t, timing_.mass_erase);
-    if (emit(0x79, done)) eraseFlash();
+    if (answer(0x79, done)) eraseFlash();
     return;
   }
   uint8_t sum = 0;
@@ -502,7 +502,7 @@ void BootloaderModel::onExtErase(Duration t) {
     return;
   }
   const Duration done = busy(t, timing_.page_erase * (n + 1));
-  if (!emit(0x79, done)) return;
+  if (!answer(0x79, done)) return;
   for (uint32_t i = 0; i <= n; ++i) {
     const uint32_t page = rx_[2 + 2 * i] * 256u + rx_[3 + 2 * i];
     std::fill_n(flash_.begin() + page * page_size_, page_size_, 0xFF);
@@ -526,7 +526,7 @@ void BootloaderModel::onProtect(Duration t) {
     return;
   }
   const Duration done = busy(t, timing_.option_write);
-  if (!emit(0x79, done)) return;
+  if (!answer(0x79, done)) return;
   for (uint32_t i = 1; i <= n + 1u; ++i) {
     uint8_t& wrp = option_[8 + 2 * (rx_[i] / 8)];
     wrp &= static_cast<uint8_t>(~(1u << (rx_[i] % 8)));

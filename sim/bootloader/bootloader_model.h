@@ -150,9 +150,9 @@ class BootloaderModel {
   void onProtect(Duration at);
   // Sends one answer byte produced at device time `at` (faults applied).
   // Returns false when the command must end (NACK fault, silence, vanish).
-  bool emit(uint8_t byte, Duration at);
-  void ack(Duration at) { emit(0x79, at); }
-  void nack(Duration at) { emit(0x1F, at); }
+  bool answer(uint8_t byte, Duration at);
+  void ack(Duration at) { answer(0x79, at); }
+  void nack(Duration at) { answer(0x1F, at); }
   Duration busy(Duration at, Duration work);
   void deviceReset();
   void applyOptionBytes();
