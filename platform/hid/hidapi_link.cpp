@@ -273,7 +273,12 @@ void HidapiLink::open() {
   stop_ = false;
   const uint64_t generation = ++generation_;
   active_ = true;
-  reader_ = std::thread(&HidapiLink::readLoop, this, readHandle_, laenge, generation);
+  try {
+    reader_ = std::thread(&HidapiLink::readLoop, this, readHandle_, laenge, generation);
+  } catch (...) {
+    close();  // no reader, no open link
+    throw;
+  }
 }
 
 void HidapiLink::close() {

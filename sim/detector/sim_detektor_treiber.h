@@ -18,7 +18,8 @@ class SimDetektorTreiber : public QObject {
 
  public:
   // Answers come after `verzoegerung_ms` (a few milliseconds, like USB);
-  // vehicles pass by themselves.
+  // vehicles pass by themselves; a keyboard and a mouse are listed beside
+  // the detector.
   explicit SimDetektorTreiber(QObject* parent = nullptr, int verzoegerung_ms = 4);
 
   SimDetektor& detektor() { return detektor_; }
