@@ -11,13 +11,15 @@ namespace {
 constexpr int queue_size = 1024;
 
 SerialPort* port = nullptr;
-int open_port_number = 0;  // the number this layer opened, 0 when none
+// The number of the port this layer holds open: 0 when none, -1 for a port
+// that was installed already open (e.g. a simulator opened by its path).
+int open_port_number = 0;
 
 }  // namespace
 
 void rs232_set_port(SerialPort* p) {
   port = p;
-  open_port_number = 0;
+  open_port_number = (p != nullptr && p->isOpen()) ? -1 : 0;
 }
 
 SerialPort* rs232_port() { return port; }
@@ -27,7 +29,8 @@ int16_t rs232_open() {
   // The test station opens the port for every run without closing it after a
   // good one. Reopening would drop a working port (and, with a USB adapter,
   // possibly lose it to another process), so a port we already hold is kept.
-  if (!(port->isOpen() && open_port_number == rs232_portnummer)) {
+  const bool held = open_port_number == -1 || open_port_number == rs232_portnummer;
+  if (!(port->isOpen() && held)) {
     if (port->isOpen()) port->close();
     open_port_number = 0;
     if (!port->open(rs232_portnummer, queue_size, queue_size)) return rs232_fehler;

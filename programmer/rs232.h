@@ -27,7 +27,8 @@ constexpr int16_t rs232_fehler = 5;
 constexpr int rs232_timeout_ms = 1000;
 
 // Installs the port every operation below uses (nullptr: none). The caller
-// keeps ownership; the layer never deletes it.
+// keeps ownership; the layer never deletes it. A port installed already open
+// counts as held: rs232_open() keeps it whatever the port number.
 void rs232_set_port(SerialPort* port);
 SerialPort* rs232_port();
 

@@ -46,6 +46,15 @@ TEST_F(Rs232, OpenSetsIdleLineAndKeepsAPortItAlreadyHolds) {
   EXPECT_EQ(port.portNumber(), 4);
 }
 
+TEST_F(Rs232, PortInstalledOpenIsKept) {
+  ASSERT_TRUE(port.open(9, 1024, 1024));
+  rs232_set_port(&port);
+  ASSERT_EQ(rs232_open(), 0);
+  EXPECT_EQ(port.openCount(), 1);
+  EXPECT_EQ(port.portNumber(), 9);
+  EXPECT_EQ(port.baud(), 9600);
+}
+
 TEST_F(Rs232, FailedOpenReturnsFiveAndSetsNothing) {
   port.failNextOpen(true);
   port.setLine(1200, Parity::Even);
