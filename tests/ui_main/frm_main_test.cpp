@@ -381,6 +381,26 @@ TEST_F(MainTest, FensterAktivierungPruefenPauseUndBeenden) {
     EXPECT_TRUE(debug_->isVisible());
   }
 
+  // Leaving the program and coming straight back to the main window is no
+  // activation within the program: a recording goes on, no new search.
+  const int vorher = link_.updates;
+  abfrage.diagramm_laeuft = true;
+  int aktivierungen = 0;
+  struct Zaehler : QObject {
+    int& n;
+    explicit Zaehler(int& z) : n(z) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::WindowActivate) ++n;
+      return false;
+    }
+  } zaehler(aktivierungen);
+  main_->installEventFilter(&zaehler);
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(main_.get());
+  ASSERT_EQ(aktivierungen, 1);
+  EXPECT_TRUE(abfrage.diagramm_laeuft);
+  EXPECT_EQ(link_.updates, vorher);
+
   QTest::mouseClick(kind<QPushButton>("ButtonDiagramm"), Qt::LeftButton);
   EXPECT_TRUE(diagramm_->isVisible());
   // Centred over the main window.

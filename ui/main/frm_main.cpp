@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <exception>
 
 #include "common/konvert.h"
@@ -104,6 +105,9 @@ TFormMain::TFormMain(HidLink& link, QWidget* parent)
       QApplication::restoreOverrideCursor();
     }
   });
+  connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* fenster) {
+    if (fenster && fenster != windowHandle()) anderes_fenster_aktiv_ = true;
+  });
   fehler_melden_ = [this](const QString& text) {
     QMessageBox::critical(this, QString::fromUtf8(programm_titel), text);
   };
@@ -161,7 +165,8 @@ bool TFormMain::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate) {
     if (fehlerbox_offen_ || aktivierung_nach_fehlerbox_) {
       aktivierung_nach_fehlerbox_ = false;
-    } else {
+    } else if (anderes_fenster_aktiv_) {
+      anderes_fenster_aktiv_ = false;
       FormActivate();
     }
   }

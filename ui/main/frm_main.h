@@ -104,6 +104,10 @@ class TFormMain : public QWidget {
   // from the box, not from another window, and does not count.
   bool fehlerbox_offen_ = false;
   bool aktivierung_nach_fehlerbox_ = false;
+  // Another window of the program had the focus since the main window's last
+  // activation (or the main window was never active). Coming back to the main
+  // window from another program is no activation within the program.
+  bool anderes_fenster_aktiv_ = true;
 };
 
 }  // namespace quva
