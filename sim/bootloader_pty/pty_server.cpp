@@ -181,7 +181,9 @@ Duration BootloaderPtyServer::nextWake() const {
 void BootloaderPtyServer::writeDue() {
   if (master_ < 0) return;
   const Duration t = now();
+  Duration lastDue{-1};
   while (!pending_.empty() && pending_.front().due <= t) {
+    lastDue = pending_.front().due;
     outBuf_.push_back(pending_.front().byte);
     pending_.pop_front();
   }
@@ -189,6 +191,9 @@ void BootloaderPtyServer::writeDue() {
     const ssize_t n = ::write(master_, outBuf_.data(), outBuf_.size());
     if (n > 0) {
       ++writes_;
+      // Only the end of an answer holds the client up.
+      if (lastDue >= Duration{0} && pending_.empty())
+        lateness_ns_ += static_cast<uint64_t>((now() - lastDue).count());
       outBuf_.erase(outBuf_.begin(), outBuf_.begin() + n);
     }
   }

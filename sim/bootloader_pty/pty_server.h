@@ -63,6 +63,10 @@ class BootloaderPtyServer {
   int lastBaud() const { return last_baud_.load(); }
   // Number of writes to the pty (handing answer bytes to the client).
   uint64_t writes() const { return writes_.load(); }
+  // Summed delay between the time the last byte of each answer was due and
+  // the time it was handed to the pty (timer and scheduling latency of this
+  // thread), i.e. what the simulator adds to the client's waiting.
+  Duration lateness() const { return Duration(static_cast<int64_t>(lateness_ns_.load())); }
   // Number of times the thread woke up.
   uint64_t wakeups() const { return wakeups_.load(); }
 
@@ -100,6 +104,7 @@ class BootloaderPtyServer {
   std::atomic<bool> vanished_{false};
   std::atomic<int> last_baud_{0};
   std::atomic<uint64_t> writes_{0};
+  std::atomic<uint64_t> lateness_ns_{0};
   std::atomic<uint64_t> wakeups_{0};
 };
 
