@@ -325,6 +325,24 @@ TEST_F(HidapiUmockdev, SecondLinkCannotOpenAHeldDetector) {
   detektor_->ausstecken();
 }
 
+TEST(HidapiUmockdevLeer, DiscoveryWithoutAnyHidDevice) {
+  if (!unter_umockdev()) GTEST_SKIP() << "needs umockdev's preload: run under umockdev-wrapper";
+  UMockdevTestbed* testbed = umockdev_testbed_new();  // a machine without HID devices
+  std::vector<std::string> zeilen;
+  debug_senke_setzen([&zeilen](const std::string& z) { zeilen.push_back(z); });
+  meldungs_zaehler = 0;
+  HidapiLink link;
+  hid_geraet_suchen(link);
+  debug_senke_setzen(nullptr);
+  EXPECT_FALSE(link.Active());
+  const std::string s41 = "00000000 " + std::string(41, '*');
+  EXPECT_EQ(zeilen,
+            (std::vector<std::string>{
+                s41, s41, "00000000 Anzahl der gefundenen HID-Geräte: 00000",
+                "00000000 Mein gesuchtes Gerät Vid=0x0483 und Did=0xA082 wurde nicht gefunden."}));
+  g_object_unref(testbed);
+}
+
 TEST_F(HidapiUmockdev, MonitorReportsHidrawEventsAsDeviceChanges) {
   GeraeteMonitor monitor;
   ASSERT_TRUE(monitor.ueberwacht());
