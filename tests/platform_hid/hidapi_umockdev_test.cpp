@@ -325,6 +325,25 @@ TEST_F(HidapiUmockdev, SecondLinkCannotOpenAHeldDetector) {
   detektor_->ausstecken();
 }
 
+TEST_F(HidapiUmockdev, PollingReaderStopsWhenTheLinkIsClosed) {
+  // The program's reader waits in short time-outs (umockdev's node never
+  // reports data to poll, so nothing is read here): closing must end it.
+  HidapiLink link;
+  link.Update();
+  for (int i = 0; i < link.DeviceCount(); ++i) {
+    if (link.DevicePath(i) == "/dev/hidraw1") link.SetDeviceIndex(i);
+  }
+  link.SetActive(true);
+  ASSERT_TRUE(link.Active()) << link.LastError();
+  EXPECT_TRUE(link.SendString(std::string("\x06\x02\x03", 3)));
+  link.SetActive(false);
+  EXPECT_FALSE(link.Active());
+  EXPECT_FALSE(link.SendString(std::string("\x06\x01\x00", 3)));
+  link.SetActive(true);  // and opens again
+  EXPECT_TRUE(link.Active());
+  EXPECT_EQ(detektor_->geschrieben(), (std::vector<Bytes>{{0x06, 0x02, 0x03}}));
+}
+
 TEST(HidapiUmockdevLeer, DiscoveryWithoutAnyHidDevice) {
   if (!unter_umockdev()) GTEST_SKIP() << "needs umockdev's preload: run under umockdev-wrapper";
   UMockdevTestbed* testbed = umockdev_testbed_new();  // a machine without HID devices
