@@ -20,10 +20,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// The mingw-w64 headers of the HID class driver have no C linkage of their own.
+extern "C" {
 // clang-format off
 #include <hidsdi.h>
 #include <hidpi.h>
 // clang-format on
+}
 #endif
 
 namespace quva {
