@@ -16,7 +16,7 @@ packages=(
   # HID link, device-change monitor, JPEG decoding, INI file
   libhidapi-dev libudev-dev libjpeg-dev libsimpleini-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev umockdev stm32flash srecord
+  libgtest-dev libgmock-dev libbenchmark-dev umockdev libumockdev-dev stm32flash srecord
   # cross build of the Qt-free layers for Windows
   g++-mingw-w64-x86-64-posix
 )
