@@ -87,5 +87,17 @@ TEST(SpaltenReduktion, EdgesOfTheRange) {
   EXPECT_EQ(aus.size(), 4);
 }
 
+TEST(SpaltenReduktion, HorizontalRunsShrinkToTheirEnds) {
+  // A constant threshold, then a step, then constant again; long and short.
+  for (int n : {30, 36000}) {
+    std::deque<QPointF> daten;
+    for (int i = 0; i < n; ++i) daten.emplace_back(i, i < n / 2 ? -25.0 : -18.0);
+    QList<QPointF> aus;
+    spalten_reduktion(daten, 0, n - 1, 600, aus);
+    EXPECT_EQ(aus, (QList<QPointF>{{0, -25}, {n / 2 - 1.0, -25}, {n / 2.0, -18}, {n - 1.0, -18}}))
+        << n;
+  }
+}
+
 }  // namespace
 }  // namespace quva

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QLabel>
+#include <QLegend>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QMimeData>
@@ -93,12 +94,20 @@ TFormDiagramm::TFormDiagramm(QWidget* parent) : QWidget(parent, Qt::Tool) {
   chart_->setTitleFont(titel_schrift);
   chart_->setTitleBrush(QColor(0, 0, 128));
   chart_->legend()->setAlignment(Qt::AlignTop);
+  // Small enough that all six titles fit in one row, as on the original.
+  QFont legenden_schrift = chart_->legend()->font();
+  legenden_schrift.setPixelSize(10);
+  chart_->legend()->setFont(legenden_schrift);
+  chart_->legend()->setMarkerShape(QLegend::MarkerShapeRectangle);
+  chart_->setMargins(QMargins(4, 2, 4, 2));
+  chart_->setBackgroundRoundness(0);
   chart_->setAnimationOptions(QChart::NoAnimation);
 
   achse_y_ = new QValueAxis(chart_);
   achse_y_->setRange(-2500, 1000);
   achse_y_->setTitleText(QStringLiteral("Hz"));
   achse_y_->setLabelFormat(QStringLiteral("%g"));
+  achse_y_->setTickCount(8);  // a label every 500 Hz
   achse_x_ = new QValueAxis(chart_);
   achse_x_->setTitleText(QStringLiteral("Sekunden"));
   achse_x_->setLabelFormat(QStringLiteral("%g"));
@@ -108,6 +117,14 @@ TFormDiagramm::TFormDiagramm(QWidget* parent) : QWidget(parent, Qt::Tool) {
   achse_x_->setTickInterval(anzeigeintervalle[0].beschriftung);
   chart_->addAxis(achse_x_, Qt::AlignBottom);
   chart_->addAxis(achse_y_, Qt::AlignLeft);
+  // The series sit on a hidden time axis that always spans 0 ... L, and get
+  // their points relative to the start of the shown range. Moving the shown
+  // range then only relabels the visible axis instead of making the chart
+  // map every series again before the new points replace them anyway.
+  achse_serien_ = new QValueAxis(chart_);
+  achse_serien_->setRange(0, anzeigeintervalle[0].laenge);
+  achse_serien_->setVisible(false);
+  chart_->addAxis(achse_serien_, Qt::AlignBottom);
 
   for (int i = 0; i < serien_anzahl; ++i) {
     auto* s = new QLineSeries(chart_);
@@ -116,7 +133,7 @@ TFormDiagramm::TFormDiagramm(QWidget* parent) : QWidget(parent, Qt::Tool) {
     s->setPointsVisible(false);
     s->setPointLabelsVisible(false);
     chart_->addSeries(s);
-    s->attachAxis(achse_x_);
+    s->attachAxis(achse_serien_);
     s->attachAxis(achse_y_);
     serien_[i] = s;
   }
@@ -234,9 +251,11 @@ void TFormDiagramm::achse_anwenden() {
   if (!achse_ausstehend_) return;
   achse_ausstehend_ = false;
   // setRange sets both ends at once, so the range never passes through an
-  // inverted state.
-  achse_x_->setRange(ansicht_von_, ansicht_bis_);
+  // inverted state. The label step goes first: the axis lays out its labels
+  // when the range is set, and does so with the step it has then.
   achse_x_->setTickInterval(ansicht_schritt_);
+  achse_x_->setRange(ansicht_von_, ansicht_bis_);
+  achse_serien_->setRange(0, ansicht_bis_ - ansicht_von_);
 }
 
 void TFormDiagramm::zeichnen() {
@@ -251,7 +270,9 @@ void TFormDiagramm::punkt_anhaengen(Serie s, double t, double y) { puffer_[s].em
 void TFormDiagramm::serie_zeichnen(Serie s) {
   if (!serien_[s]->isVisible()) return;  // drawn when it is shown again
   achse_anwenden();
-  spalten_reduktion(puffer_[s], achse_x_->min(), achse_x_->max(), spalten_, reduziert_);
+  const double von = achse_x_->min();
+  spalten_reduktion(puffer_[s], von, achse_x_->max(), spalten_, reduziert_);
+  for (QPointF& p : reduziert_) p.rx() -= von;
   serien_[s]->replace(reduziert_);
 }
 

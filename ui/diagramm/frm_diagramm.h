@@ -99,6 +99,8 @@ class TFormDiagramm : public QWidget {
 
   // Every sample of the shown interval of one series.
   const std::deque<QPointF>& punkte(Serie s) const { return puffer_[s]; }
+  // A series on the chart: the reduction of its samples, x measured from the
+  // start of the shown time range.
   QLineSeries* serie(Serie s) const { return serien_[s]; }
   QChart* chart() const { return chart_; }
   QValueAxis* achse_zeit() const { return achse_x_; }
@@ -147,6 +149,7 @@ class TFormDiagramm : public QWidget {
   QChart* chart_ = nullptr;
   QValueAxis* achse_x_ = nullptr;
   QValueAxis* achse_y_ = nullptr;
+  QValueAxis* achse_serien_ = nullptr;  // hidden; the series' x is time - shown start
   std::array<QLineSeries*, serien_anzahl> serien_{};
   std::array<std::deque<QPointF>, serien_anzahl> puffer_;
   QList<QPointF> reduziert_;  // reused for every series

@@ -6,6 +6,25 @@
 
 namespace quva {
 
+namespace {
+
+// Drops the inner points of horizontal runs: a line through them is the
+// same line as the one from the run's first to its last point. A threshold
+// that does not change then costs the chart two points instead of a few per
+// column.
+void waagrechte_zusammenfassen(QList<QPointF>& punkte) {
+  if (punkte.size() < 3) return;
+  qsizetype ziel = 1;
+  for (qsizetype i = 1; i + 1 < punkte.size(); ++i) {
+    if (punkte[i].y() == punkte[ziel - 1].y() && punkte[i].y() == punkte[i + 1].y()) continue;
+    punkte[ziel++] = punkte[i];
+  }
+  punkte[ziel++] = punkte.back();
+  punkte.resize(ziel);
+}
+
+}  // namespace
+
 void spalten_reduktion(const std::deque<QPointF>& punkte, double x_min, double x_max, int spalten,
                        QList<QPointF>& aus) {
   aus.clear();
@@ -18,6 +37,7 @@ void spalten_reduktion(const std::deque<QPointF>& punkte, double x_min, double x
   if (spalten < 1 || !(breite > 0) || ende - anfang <= 4 * spalten) {
     aus.reserve(ende - anfang);
     for (auto it = anfang; it != ende; ++it) aus.append(*it);
+    waagrechte_zusammenfassen(aus);
     return;
   }
   aus.reserve(4 * spalten + 4);
@@ -49,6 +69,7 @@ void spalten_reduktion(const std::deque<QPointF>& punkte, double x_min, double x
     if (it->y() > hoch->y()) hoch = it;
   }
   spalte_ausgeben(erster, ende - 1, tief, hoch);
+  waagrechte_zusammenfassen(aus);
 }
 
 }  // namespace quva

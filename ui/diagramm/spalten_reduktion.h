@@ -12,6 +12,9 @@
 
 namespace quva {
 
+// Inner points of horizontal runs are left out too, as they add nothing to
+// the drawn line.
+//
 // Appends to `aus` (cleared first) the reduction of the points of `punkte`
 // whose x lies in [x_min, x_max], for `spalten` columns of equal width.
 // `punkte` must be sorted by x. With spalten < 1 or an empty range every
