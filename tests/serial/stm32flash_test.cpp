@@ -1,6 +1,7 @@
 // Fidelity of the simulated bootloader against an independent client:
-// stm32flash writes, verifies and reads back an image through the pty, and
-// sets and lifts the readout protection (which must erase the flash). Line
+// stm32flash writes, verifies and reads back an image through the pty, sets
+// and lifts the readout protection (which must erase the flash), lifts the
+// write protection, mass-erases and starts the application. Line
 // and device times are on, so stm32flash's own time-outs are exercised too.
 
 #include <QProcess>
@@ -53,7 +54,7 @@ std::vector<uint8_t> readFile(const QString& name) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST_P(Stm32flashOnPty, WritesVerifiesReadsBackAndLiftsProtection) {
+TEST_P(Stm32flashOnPty, AgreesWithTheSimulatedBootloader) {
   serve(GetParam(), /*realTime=*/true);
   // Not a multiple of four: stm32flash pads the last frame with 0xFF.
   std::vector<uint8_t> image(5001);
@@ -85,10 +86,32 @@ TEST_P(Stm32flashOnPty, WritesVerifiesReadsBackAndLiftsProtection) {
   }
   EXPECT_NE(stm32flash({"-r", path("refused.bin"), "-S", range}), 0) << output_;
   ASSERT_EQ(stm32flash({"-k"}), 0) << output_;
-  auto lock = server->lockModel();
-  EXPECT_FALSE(model->readoutProtected());
-  EXPECT_TRUE(std::all_of(model->flash().begin(), model->flash().end(),
-                          [](uint8_t b) { return b == 0xFF; }));
+  auto erased = [&] {
+    auto lock = server->lockModel();
+    return std::all_of(model->flash().begin(), model->flash().end(),
+                       [](uint8_t b) { return b == 0xFF; });
+  };
+  {
+    auto lock = server->lockModel();
+    EXPECT_FALSE(model->readoutProtected());
+  }
+  EXPECT_TRUE(erased());
+
+  // Write unprotect, then the mass erase of "erase only" (0x43 0xFF or 0x44 0xFFFF).
+  ASSERT_EQ(stm32flash({"-w", path("image.bin")}), 0) << output_;
+  ASSERT_FALSE(erased());
+  ASSERT_EQ(stm32flash({"-u"}), 0) << output_;
+  ASSERT_EQ(stm32flash({"-o"}), 0) << output_;
+  EXPECT_TRUE(erased());
+
+  // Go leaves the bootloader: the device runs and no longer answers a sync.
+  ASSERT_EQ(stm32flash({"-g", "0x08000000"}), 0) << output_;
+  {
+    auto lock = server->lockModel();
+    EXPECT_TRUE(model->running());
+    EXPECT_EQ(model->goAddress(), 0x08000000u);
+  }
+  EXPECT_NE(stm32flash({}), 0) << output_;
 }
 
 INSTANTIATE_TEST_SUITE_P(F103AndF051, Stm32flashOnPty, ::testing::Values(0, 3));
