@@ -501,6 +501,29 @@ TEST_F(MainSimTest, SimulierterDetektorFuelltDieAnzeige) {
     EXPECT_TRUE(memo(pruefen_->MemoDebug).isEmpty());
   }
 
+  // "Run" in the diagram pauses the cycle: only the sampling queries go out,
+  // every second tick, and each answer adds a sample. "Stop" resumes it.
+  auto ticks = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      main_->TimerMainTimer();
+      link_.zeit_vorruecken(50);
+    }
+  };
+  diagramm_->ButtonRun->click();
+  EXPECT_FALSE(abfrage.abfrage_aktiv);
+  EXPECT_TRUE(abfrage.diagramm_laeuft);
+  link_.gesendet_loeschen();
+  ticks(20);
+  EXPECT_EQ(link_.gesendet(), std::vector<std::string>(10, bytes({0x06, 0x01, 0x03})));
+  EXPECT_NEAR(diagramm_->diagramm_zeit(), 1.0, 1e-9);
+  diagramm_->ButtonRun->click();
+  EXPECT_TRUE(abfrage.abfrage_aktiv);
+  EXPECT_FALSE(abfrage.diagramm_laeuft);
+  link_.gesendet_loeschen();
+  ticks(4);
+  EXPECT_EQ(link_.gesendet().front(), bytes({0x06, 0x01, 0x00}));  // the cycle starts over
+  EXPECT_NEAR(diagramm_->diagramm_zeit(), 1.0, 1e-9);
+
   // Unplugged: "kein Kontakt" within one tick; the tables keep their values.
   link_.ausstecken();
   main_->TimerMainTimer();
