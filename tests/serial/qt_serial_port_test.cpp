@@ -161,5 +161,30 @@ TEST_P(ProgrammingRunOnPty, EndsWithBannerImageInFlashAndProtectionSet) {
 
 INSTANTIATE_TEST_SUITE_P(F103AndF051, ProgrammingRunOnPty, ::testing::Values(0, 3));
 
+TEST_F(QtPortOnPty, PortVanishingMidRunEndsTheRunWithTheLineError) {
+  serve(0);
+  stm32_zuruecksetzen();
+  stm32.controller = 0;
+  stm32.flash.fill(0x5A);
+  {
+    // During the compare, in the data of the 40th block read back.
+    auto lock = server->lockModel();
+    sim::BootloaderFault fault;
+    fault.type = sim::BootloaderFault::Type::Vanish;
+    fault.command = 0x11;
+    fault.occurrence = 40;
+    fault.answer_index = 10;
+    model->injectFault(fault);
+  }
+  openBootloaderLine();
+  MemoLines memo;
+  KeinFortschritt bar;
+  EXPECT_EQ(stm32_programmieren(memo, bar, bar), err_rs232_parity);
+  EXPECT_TRUE(
+      memo.contains("            Fehler: Lesen des Flash Memory wurde nicht durchgeführt."));
+  EXPECT_TRUE(memo.contains("            Fehler: RS232 Parity."));
+  EXPECT_FALSE(memo.contains("*** Das Programmieren wurde erfolgreich beendet. ***"));
+}
+
 }  // namespace
 }  // namespace quva::test
