@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QEvent>
 #include <QFont>
 #include <QImage>
@@ -190,9 +191,9 @@ void TFormMain::FormActivate() {
 
   QImage logo;
   if (!logo.load(logo_datei)) {
-    fehler(QStringLiteral("Das Logo \"%1\" kann nicht geladen werden (Datei fehlt oder ist kein "
-                          "lesbares Bild).")
-               .arg(logo_datei));
+    fehler(QStringLiteral("Das Logo \"%1\" kann nicht geladen werden: die Datei fehlt oder ist "
+                          "kein lesbares Bild.")
+               .arg(QDir::current().absoluteFilePath(logo_datei)));
     return;
   }
   ui_->ImageLogo->setPixmap(QPixmap::fromImage(logo));
