@@ -145,6 +145,27 @@ Run runStm32flash(const QString& program, const QString& file, const std::vector
   return run;
 }
 
+// CPU time of the programmer thread while stm32_read_byte waits out its
+// 1000 ms deadline on a silent line, three times.
+void reportIdleWait() {
+  sim::BootloaderModel model(0);
+  sim::BootloaderPtyServer server(model);
+  QtSerialPort port;
+  if (!server.start() || !port.openDevice(QString::fromStdString(server.slavePath()))) return;
+  rs232_set_port(&port);
+  rs232_mode_115200_8e1();
+  const double cpu0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+  const auto t0 = std::chrono::steady_clock::now();
+  int results = 0;
+  for (int i = 0; i < 3; ++i) results += stm32_read_byte();
+  const double wall = Seconds(std::chrono::steady_clock::now() - t0).count();
+  const double cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
+  rs232_set_port(nullptr);
+  std::printf(
+      "\nSilent line, three reads (results sum %d): %.3f s wall, %.3f ms CPU = %.4f %% of wall\n",
+      results, wall, cpu * 1e3, 100.0 * cpu / wall);
+}
+
 void report(const char* title, const Run& ours, const Run* peer) {
   std::printf("\n%s\n", title);
   std::printf(
@@ -214,5 +235,6 @@ int main(int argc, char** argv) {
     report(title.c_str(), ours, program.isEmpty() ? nullptr : &peer);
     ok = ok && ours.ok && (program.isEmpty() || peer.ok);
   }
+  reportIdleWait();
   return ok ? 0 : 1;
 }
