@@ -223,6 +223,80 @@ TEST_F(Befehle, BadAnswersGiveTheirCodes) {
   }
 }
 
+// A line that never stops delivering bytes (a babbling device or a loose
+// wire): every command reads only the bytes it expects and returns, and a
+// run ends at its first failing step. Each value once as endless ACKs and
+// once as noise.
+class Plapperport final : public SerialPort {
+ public:
+  explicit Plapperport(uint8_t wert) : wert_(wert) {}
+  bool open(int, int, int) override { return true; }
+  bool isOpen() const override { return true; }
+  void close() override {}
+  void setLine(int, Parity) override {}
+  void setLowLatency(bool) override {}
+  void putc(uint8_t) override {}
+  // Fails the port after a great many bytes, so that a command that keeps
+  // reading shows up as a failed count rather than a hanging test.
+  int rxCount() override { return gelesen < 100000 ? 1 : -1; }
+  void rxClear() override {}
+  uint8_t getc() override {
+    ++gelesen;
+    return wert_;
+  }
+  int lineStatus(int) override { return 0; }
+  void waitForData(Clock::time_point) override {}
+  std::string errorText() const override { return {}; }
+  long gelesen = 0;
+
+ private:
+  uint8_t wert_;
+};
+
+TEST(Plappern, EveryCommandReadsABoundedNumberOfBytes) {
+  stm32_zuruecksetzen();
+  uint8_t puffer[256] = {};
+  const uint16_t seiten16[1] = {0};
+  uint16_t id;
+  struct Fall {
+    const char* name;
+    std::function<int()> befehl;
+    int bei_ack;    // code when every byte is 0x79
+    int bei_noise;  // code when every byte is 0x55
+  };
+  const std::vector<Fall> faelle = {
+      {"init", [] { return stm32_init(); }, err_ok, err_kein_ack},
+      {"get commands", [] { return stm32_get_commands(stm32_commands); }, err_unerwartetes_byte,
+       err_kein_ack},
+      {"get id", [&] { return stm32_get_id(id); }, err_unerwartetes_byte, err_kein_ack},
+      {"read", [&] { return stm32_read_memory(0x08000000, 255, puffer); }, err_ok, err_kein_ack},
+      {"go", [] { return stm32_go(0x08000000); }, err_ok, err_kein_ack},
+      {"write", [&] { return stm32_write_memory(0x08000000, 255, puffer); }, err_ok, err_kein_ack},
+      {"erase", [] { return stm32_erase_memory(0xFF, nullptr); }, err_ok, err_kein_ack},
+      {"extended erase", [&] { return stm32_extended_erase_memory(0, seiten16); }, err_ok,
+       err_kein_ack},
+      {"write protect", [&] { return stm32_write_protect(3, puffer); }, err_ok, err_kein_ack},
+      {"readout unprotect", [] { return stm32_readout_unprotect(); }, err_ok, err_kein_ack},
+      {"option bytes", [] { return stm32_read_optionbytes(stm32); }, err_ok, err_kein_ack},
+  };
+  for (const uint8_t wert : {stm32_ack, uint8_t{0x55}}) {
+    Plapperport port(wert);
+    rs232_set_port(&port);
+    for (const auto& f : faelle) {
+      SCOPED_TRACE(std::string(f.name) + (wert == stm32_ack ? " / ACKs" : " / noise"));
+      port.gelesen = 0;
+      EXPECT_EQ(f.befehl(), wert == stm32_ack ? f.bei_ack : f.bei_noise);
+      EXPECT_LE(port.gelesen, 3 + 256);  // ACK, ACK, ACK and 256 data bytes at most
+    }
+    Memo memo;
+    KeinFortschritt balken;
+    EXPECT_EQ(stm32_programmieren(memo, balken, balken),
+              wert == stm32_ack ? err_unerwartetes_byte : err_kein_ack);
+    EXPECT_EQ(stm32_verify(memo, balken), wert == stm32_ack ? err_unerwartetes_byte : err_kein_ack);
+    rs232_set_port(nullptr);
+  }
+}
+
 TEST_F(Befehle, GoAcceptsSilenceAfterTheAckAndReportsARefusedAddress) {
   sync();
   const auto start = port.elapsed();
