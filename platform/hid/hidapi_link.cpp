@@ -14,6 +14,8 @@
 #ifdef __linux__
 #include <fcntl.h>
 #include <libudev.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 #endif
@@ -303,6 +305,16 @@ void HidapiLink::close() {
 }
 
 void HidapiLink::readLoop(hid_device_* handle, std::size_t length, uint64_t generation) {
+#ifdef __linux__
+  // A signal that lands in this thread would end hidapi's poll() with EINTR,
+  // which hid_read_timeout() reports as a read error: the link would close as
+  // if the detector had been unplugged. Asynchronous signals go to the other
+  // threads instead; the fault signals stay deliverable.
+  sigset_t signale;
+  sigfillset(&signale);
+  for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT}) sigdelset(&signale, s);
+  pthread_sigmask(SIG_BLOCK, &signale, nullptr);
+#endif
   std::vector<uint8_t> buffer(length);
   while (!stop_) {
     std::fill(buffer.begin(), buffer.end(), 0);
@@ -334,6 +346,10 @@ void HidapiLink::readLoop(hid_device_* handle, std::size_t length, uint64_t gene
         this,
         [this, buffer, generation] {
           if (generation == generation_ && active_) deliver(buffer.data(), buffer.size());
+          // The reader of a closed opening has been joined and waits for
+          // nothing; its late hand-over must not release the current reader
+          // (also when the handler closed and reopened the link).
+          if (generation != generation_) return;
           {
             std::lock_guard lock(handOverMutex_);
             handOverDone_ = true;

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 #include <hidapi.h>
 #include <linux/hidraw.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <umockdev.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,10 +20,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/discovery.h"
@@ -120,6 +126,11 @@ class FakeKnoten {
     std::lock_guard l(m_);
     return geschrieben_;
   }
+  // Reports handed to a reader so far.
+  int gelesen() {
+    std::lock_guard l(m_);
+    return gelesen_;
+  }
   // From now on every read fails as on an unplugged device.
   void ausstecken() {
     std::lock_guard l(m_);
@@ -180,6 +191,7 @@ class FakeKnoten {
         const std::size_t n = std::min(r.size(), static_cast<std::size_t>(arg->data_len));
         std::memcpy(arg->data, r.data(), n);
         umockdev_ioctl_client_complete(c, static_cast<glong>(n), 0);
+        ++gelesen_;
       }
       g_object_unref(c);
     }
@@ -189,6 +201,7 @@ class FakeKnoten {
   UMockdevIoctlBase* handler_;
   std::mutex m_;
   bool ausgesteckt_ = false;
+  int gelesen_ = 0;
   std::vector<Bytes> geschrieben_;
   std::deque<Bytes> eingang_;
   std::deque<UMockdevIoctlClient*> lesende_;
@@ -197,6 +210,22 @@ class FakeKnoten {
 bool unter_umockdev() {
   const char* preload = std::getenv("LD_PRELOAD");
   return preload && std::strstr(preload, "umockdev");
+}
+
+// Waits without running the event loop, so that nothing is handed over.
+bool warten_ohne_ereignisse(const std::function<bool()>& bedingung, int ms = 2000) {
+  QElapsedTimer uhr;
+  uhr.start();
+  while (!bedingung() && uhr.elapsed() < ms)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return bedingung();
+}
+
+std::set<long> threads() {
+  std::set<long> ids;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
+    ids.insert(std::stol(e.path().filename().string()));
+  return ids;
 }
 
 // Runs the event loop until `bedingung` holds or `ms` have passed.
@@ -342,6 +371,74 @@ TEST_F(HidapiUmockdev, PollingReaderStopsWhenTheLinkIsClosed) {
   link.SetActive(true);  // and opens again
   EXPECT_TRUE(link.Active());
   EXPECT_EQ(detektor_->geschrieben(), (std::vector<Bytes>{{0x06, 0x02, 0x03}}));
+}
+
+TEST_F(HidapiUmockdev, ReaderOfANewOpeningWaitsForItsOwnHandOver) {
+  // A report of the first opening is still queued for the main thread when
+  // the link is closed and opened again. Handling that stale report must not
+  // release the new reader: it reads its next report only after the receive
+  // handler of the current one has returned.
+  detektor_->antwort = [n = uint8_t{0}](const Bytes&) mutable {
+    Bytes r(18, 0);
+    r[0] = 0x03, r[1] = 0x02, r[2] = ++n;
+    return r;
+  };
+  link_->Update();
+  link_->SetDeviceIndex(detektor_index());
+  std::vector<int> empfangen;
+  bool vorausgelesen = false;
+  link_->SetOnAfterReceive([&](const uint8_t* p, std::size_t) {
+    empfangen.push_back(p[2]);
+    if (p[2] == 2) {
+      vorausgelesen = warten_ohne_ereignisse([&] { return detektor_->gelesen() > 2; }, 300);
+    }
+  });
+  const std::string abfrage("\x06\x01\x02", 3);
+  link_->SetActive(true);
+  ASSERT_TRUE(link_->SendString(abfrage));
+  ASSERT_TRUE(warten_ohne_ereignisse([&] { return detektor_->gelesen() == 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // handed over by now
+  // Report 1 waits in the event queue while the link closes and opens again.
+  link_->SetActive(false);
+  link_->SetActive(true);
+  ASSERT_TRUE(link_->Active()) << link_->LastError();
+  ASSERT_TRUE(link_->SendString(abfrage));
+  ASSERT_TRUE(link_->SendString(abfrage));
+  ASSERT_TRUE(warten_ohne_ereignisse([&] { return detektor_->gelesen() == 2; }));
+
+  EXPECT_TRUE(warten_bis([&] { return empfangen.size() == 2; }));
+  EXPECT_FALSE(vorausgelesen);
+  EXPECT_EQ(empfangen, (std::vector<int>{2, 3}));  // the closed opening's report is dropped
+  detektor_->ausstecken();
+}
+
+TEST_F(HidapiUmockdev, ASignalToTheReaderDoesNotCloseTheLink) {
+  // A signal that interrupts the reader's wait for data is no read error.
+  struct sigaction leer = {};
+  leer.sa_handler = [](int) {};
+  leer.sa_flags = SA_RESTART;
+  struct sigaction alt = {};
+  sigaction(SIGUSR1, &leer, &alt);
+
+  HidapiLink link;  // waits in poll() with a time-out
+  link.Update();
+  for (int i = 0; i < link.DeviceCount(); ++i) {
+    if (link.DevicePath(i) == "/dev/hidraw1") link.SetDeviceIndex(i);
+  }
+  const std::set<long> vorher = threads();
+  link.SetActive(true);
+  ASSERT_TRUE(link.Active()) << link.LastError();
+  for (int runde = 0; runde < 10; ++runde) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (long tid : threads()) {
+      if (!vorher.count(tid)) syscall(SYS_tgkill, getpid(), tid, SIGUSR1);
+    }
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(link.Active()) << link.LastError();
+  link.SetActive(false);
+  sigaction(SIGUSR1, &alt, nullptr);
 }
 
 TEST(HidapiUmockdevLeer, DiscoveryWithoutAnyHidDevice) {
