@@ -9,7 +9,6 @@
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #endif
 
 namespace quva {
@@ -88,14 +87,12 @@ void QtSerialPort::close() {
 
 void QtSerialPort::drainOutput() {
   if (!port_.isOpen()) return;
-  // Bytes queued at the old setting must leave at the old setting, and a
-  // close must not drop them.
+  // Bytes still in Qt's buffer go to the driver before a line change or a
+  // close, so none is dropped. (No tcdrain: a stuck adapter could block the
+  // user interface in it without limit.)
   while (port_.bytesToWrite() > 0 && port_.isOpen()) {
     if (!port_.waitForBytesWritten(1000)) break;
   }
-#ifdef Q_OS_LINUX
-  if (port_.isOpen()) tcdrain(static_cast<int>(port_.handle()));
-#endif
 }
 
 void QtSerialPort::setLine(int baud, Parity parity) {
