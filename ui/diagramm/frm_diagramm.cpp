@@ -23,7 +23,6 @@
 #include <cmath>
 
 #include "device/abfrage.h"
-#include "ui/diagramm/spalten_reduktion.h"
 
 namespace quva {
 
@@ -228,11 +227,11 @@ void TFormDiagramm::diagramm_messpunkt(double dA, double dB, double fA_ref, doub
   ansicht_von_ = t - anzeigeintervalle[i].laenge;
   ansicht_bis_ = t;
   ansicht_schritt_ = anzeigeintervalle[i].beschriftung;
+  ansicht_laenge_ = anzeigeintervalle[i].laenge;
   achse_ausstehend_ = true;
 
   // A point exactly at the start of the interval stays.
-  for (auto& puffer : puffer_)
-    while (!puffer.empty() && puffer.front().x() < ansicht_von_) puffer.pop_front();
+  for (auto& puffer : puffer_) puffer.vorne_kuerzen(ansicht_von_);
 
   zeichnen_ausstehend_ = true;
   if (!zeichnen_geplant_) {
@@ -265,14 +264,14 @@ void TFormDiagramm::zeichnen() {
   alle_zeichnen();
 }
 
-void TFormDiagramm::punkt_anhaengen(Serie s, double t, double y) { puffer_[s].emplace_back(t, y); }
+void TFormDiagramm::punkt_anhaengen(Serie s, double t, double y) { puffer_[s].anhaengen({t, y}); }
 
 void TFormDiagramm::serie_zeichnen(Serie s) {
   if (!serien_[s]->isVisible()) return;  // drawn when it is shown again
   achse_anwenden();
-  const double von = achse_x_->min();
-  spalten_reduktion(puffer_[s], von, achse_x_->max(), spalten_, reduziert_);
-  for (QPointF& p : reduziert_) p.rx() -= von;
+  // One column per pixel of the plot, on the grid of the shown interval.
+  puffer_[s].spaltenbreite_setzen(spalten_ > 0 ? ansicht_laenge_ / spalten_ : 0);
+  puffer_[s].reduktion(reduziert_, achse_x_->min());
   serien_[s]->replace(reduziert_);
 }
 
@@ -307,7 +306,7 @@ void TFormDiagramm::ButtonRunClick() {
 
 void TFormDiagramm::ButtonClearClick() {
   for (int s = 0; s < serien_anzahl; ++s) {
-    puffer_[s].clear();
+    puffer_[s].leeren();
     serien_[s]->clear();
   }
   sichtbarkeit_setzen(false, CheckBoxSchleifeA->isChecked());

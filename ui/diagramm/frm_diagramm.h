@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "device/quva_usb.h"
+#include "ui/diagramm/serienpuffer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -98,7 +99,7 @@ class TFormDiagramm : public QWidget {
   double diagramm_zeit() const { return diagramm_zeit_; }
 
   // Every sample of the shown interval of one series.
-  const std::deque<QPointF>& punkte(Serie s) const { return puffer_[s]; }
+  const std::deque<QPointF>& punkte(Serie s) const { return puffer_[s].punkte(); }
   // A series on the chart: the reduction of its samples, x measured from the
   // start of the shown time range.
   QLineSeries* serie(Serie s) const { return serien_[s]; }
@@ -151,13 +152,14 @@ class TFormDiagramm : public QWidget {
   QValueAxis* achse_y_ = nullptr;
   QValueAxis* achse_serien_ = nullptr;  // hidden; the series' x is time - shown start
   std::array<QLineSeries*, serien_anzahl> serien_{};
-  std::array<std::deque<QPointF>, serien_anzahl> puffer_;
+  std::array<t_serienpuffer, serien_anzahl> puffer_;
   QList<QPointF> reduziert_;  // reused for every series
   int spalten_ = 0;
   double diagramm_zeit_ = 0;
   double ansicht_von_ = 0;  // shown time range and label step after the last sample
   double ansicht_bis_ = 0;
   double ansicht_schritt_ = 0;
+  double ansicht_laenge_ = anzeigeintervalle[0].laenge;
   bool achse_ausstehend_ = false;
   bool zeichnen_ausstehend_ = false;
   bool zeichnen_geplant_ = false;
