@@ -354,9 +354,15 @@ void SimDetektor::schritt(int ms) {
 void SimDetektor::zeit_vorruecken(int ms) {
   const int64_t ende = jetzt_ms_ + std::max(0, ms);
   for (;;) {
-    // Deliver everything due by now, in sending order. The handler may send
-    // (queueing new answers) or unplug the detector (clearing the queue).
-    while (aktiv_ && !warteschlange_.empty() && warteschlange_.front().faellig_ms <= jetzt_ms_) {
+    // Deliver everything due by now that was queued before this pass, in
+    // sending order. The handler may send (queueing new answers, which come
+    // one step later at the earliest, so a handler that asks again on every
+    // answer cannot keep time from moving on) or unplug the detector
+    // (clearing the queue).
+    std::size_t vorher_eingereiht = warteschlange_.size();
+    while (aktiv_ && vorher_eingereiht > 0 && !warteschlange_.empty() &&
+           warteschlange_.front().faellig_ms <= jetzt_ms_) {
+      --vorher_eingereiht;
       std::vector<uint8_t> report = std::move(warteschlange_.front().report);
       warteschlange_.pop_front();
       deliver(report.data(), report.size());

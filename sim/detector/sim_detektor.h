@@ -62,7 +62,9 @@ class SimDetektor : public HidLink {
 
   // Moves simulated time on by `ms` (0 delivers what is due now): the loops
   // follow their vehicles, and every answer whose time has come is handed to
-  // the receive handler, in the order the telegrams were sent.
+  // the receive handler, in the order the telegrams were sent. An answer to a
+  // telegram that the handler itself sends comes one millisecond later at
+  // the earliest.
   void zeit_vorruecken(int ms);
   int64_t zeit_ms() const { return jetzt_ms_; }
 

@@ -108,6 +108,18 @@ TEST_F(SimDetektorTest, TestCommandsSwitchOutputsUntilDefault) {
   EXPECT_EQ(geraet.tele_status.ausgaenge, 0x2u << 4 | 0x2u << 7);  // both loops green
 }
 
+TEST_F(SimDetektorTest, AHandlerThatAsksAgainOnEveryAnswerCannotStopTime) {
+  int antworten = 0;
+  sim.SetOnAfterReceive([&](const uint8_t*, std::size_t) {
+    if (++antworten < 1000) senden(1, 0);
+  });
+  abfragen(0);
+  EXPECT_EQ(antworten, 1);  // the answer to the handler's own query comes later
+  sim.zeit_vorruecken(50);
+  EXPECT_GT(antworten, 1);
+  EXPECT_LE(antworten, 52);  // one round trip now and one per simulated millisecond
+}
+
 TEST_F(SimDetektorTest, SilentLateAndUnpluggedDetector) {
   sim.antwortverzoegerung_setzen(std::nullopt);
   abfragen(0);
