@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
                    &quva::TFormMain::WMDeviceChange);
 #else
   quva::GeraeteMonitor monitor;
+#ifdef _WIN32
+  monitor.hauptfenster_setzen(static_cast<quintptr>(FormMain.winId()));
+#endif
   QObject::connect(&monitor, &quva::GeraeteMonitor::geraeteaenderung, &FormMain,
                    &quva::TFormMain::WMDeviceChange);
 #endif

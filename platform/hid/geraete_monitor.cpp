@@ -57,11 +57,15 @@ bool GeraeteMonitor::ueberwacht() const { return impl_->notifier != nullptr; }
 
 #elif defined(_WIN32)
 
-// WM_DEVICECHANGE reaches every top-level window; any of them will do.
+// WM_DEVICECHANGE reaches every top-level window: only the main window's copy
+// counts once its handle is known.
 struct GeraeteMonitor::Impl : QAbstractNativeEventFilter {
   GeraeteMonitor* owner = nullptr;
+  HWND hauptfenster = nullptr;
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-    if (type == "windows_generic_MSG" && static_cast<MSG*>(message)->message == WM_DEVICECHANGE) {
+    if (type != "windows_generic_MSG") return false;
+    const MSG* msg = static_cast<MSG*>(message);
+    if (msg->message == WM_DEVICECHANGE && (!hauptfenster || msg->hwnd == hauptfenster)) {
       emit owner->geraeteaenderung();
     }
     return false;
@@ -79,6 +83,10 @@ GeraeteMonitor::GeraeteMonitor(QObject* parent) : QObject(parent), impl_(std::ma
 
 bool GeraeteMonitor::ueberwacht() const { return QCoreApplication::instance() != nullptr; }
 
+void GeraeteMonitor::hauptfenster_setzen(quintptr fenster) {
+  impl_->hauptfenster = reinterpret_cast<HWND>(fenster);
+}
+
 #else
 
 struct GeraeteMonitor::Impl {};
@@ -88,6 +96,10 @@ GeraeteMonitor::GeraeteMonitor(QObject* parent)
 
 bool GeraeteMonitor::ueberwacht() const { return false; }
 
+#endif
+
+#ifndef _WIN32
+void GeraeteMonitor::hauptfenster_setzen(quintptr) {}
 #endif
 
 GeraeteMonitor::~GeraeteMonitor() = default;

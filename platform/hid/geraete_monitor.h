@@ -21,6 +21,11 @@ class GeraeteMonitor : public QObject {
   // then finds the detector only on window activation).
   bool ueberwacht() const;
 
+  // Windows sends WM_DEVICECHANGE to every top-level window of the program;
+  // with the main window's handle set, only its copy counts, so one change
+  // runs one discovery. Without effect on other systems.
+  void hauptfenster_setzen(quintptr fenster);
+
  signals:
   void geraeteaenderung();
 
