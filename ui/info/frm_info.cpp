@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/jpeg/jpeg_bild.h"
@@ -48,6 +49,12 @@ TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
     if (bild.width() > Image1->width() || bild.height() > Image1->height())
       bild = bild.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     Image1->setPixmap(QPixmap::fromImage(bild));
+    // The window's own small icon: the picture's middle, squared.
+    const int seite = std::min(bild.width(), bild.height());
+    if (seite > 0)
+      setWindowIcon(QPixmap::fromImage(
+          bild.copy((bild.width() - seite) / 2, (bild.height() - seite) / 2, seite, seite)
+              .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
   }
 
   LabelName = new QLabel(QStringLiteral("name"), this);
