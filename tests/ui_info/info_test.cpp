@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -47,6 +49,33 @@ TEST(JpegBild, ResourcePictureDecodes) {
   EXPECT_GT(himmel.blue(), 220);
   EXPECT_NEAR(strasse.red(), 90, 12);
   EXPECT_NEAR(strasse.blue(), 95, 12);
+}
+
+TEST(JpegBild, GreyAndProgressivePictures) {
+  // Inputs written by Qt's own JPEG writer (a plugin; only the test uses it).
+  if (!QImageWriter::supportedImageFormats().contains("jpeg")) GTEST_SKIP() << "no JPEG writer";
+  QImage vorlage(40, 30, QImage::Format_RGB32);
+  vorlage.fill(QColor(200, 40, 40));
+  vorlage.setPixelColor(0, 0, Qt::black);
+  for (const bool grau : {false, true}) {
+    for (const bool progressiv : {false, true}) {
+      const QImage quelle = grau ? vorlage.convertToFormat(QImage::Format_Grayscale8) : vorlage;
+      QByteArray daten;
+      QBuffer puffer(&daten);
+      puffer.open(QIODevice::WriteOnly);
+      QImageWriter schreiber(&puffer, "jpeg");
+      schreiber.setProgressiveScanWrite(progressiv);
+      schreiber.setQuality(95);
+      ASSERT_TRUE(schreiber.write(quelle));
+      const QImage bild = jpeg_dekodieren(daten);
+      SCOPED_TRACE(testing::Message() << "grey " << grau << ", progressive " << progressiv);
+      ASSERT_EQ(bild.size(), QSize(40, 30));
+      const QColor mitte = bild.pixelColor(20, 15), soll = quelle.pixelColor(20, 15);
+      EXPECT_NEAR(mitte.red(), soll.red(), 6);
+      EXPECT_NEAR(mitte.green(), soll.green(), 6);
+      EXPECT_NEAR(mitte.blue(), soll.blue(), 6);
+    }
+  }
 }
 
 TEST(JpegBild, BrokenDataGivesANullPictureAndAReason) {
