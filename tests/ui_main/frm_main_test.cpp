@@ -435,6 +435,12 @@ TEST_F(MainTest, FehlerboxLoestKeineNeueAktivierungAus) {
   QTest::qWait(50);
   EXPECT_EQ(boxen, 1);
   EXPECT_FALSE(main_->TimerMain->isActive());
+  // The box was no other window of the program either: leaving the program
+  // and coming back is still no activation.
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(main_.get());
+  QTest::qWait(50);
+  EXPECT_EQ(boxen, 1);
 
   debug_->show();
   debug_->activateWindow();

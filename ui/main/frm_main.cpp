@@ -175,9 +175,13 @@ bool TFormMain::event(QEvent* e) {
 }
 
 void TFormMain::fehler(const QString& text) {
+  // The box is no other window of the program: taking the focus to it does
+  // not make the next return from another program an activation.
+  const bool anderes_fenster_vorher = anderes_fenster_aktiv_;
   fehlerbox_offen_ = true;
   if (fehler_melden_) fehler_melden_(text);
   fehlerbox_offen_ = false;
+  anderes_fenster_aktiv_ = anderes_fenster_vorher;
   // The box took the activation; this window gets it back from the box.
   aktivierung_nach_fehlerbox_ = isVisible() && !isActiveWindow();
 }
