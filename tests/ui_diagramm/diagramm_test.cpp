@@ -112,6 +112,7 @@ TEST_F(Diagramm, TimeAxisFollowsEverySampleAndSeriesKeepOneInterval) {
       {5, 7, 200, 6000, 2400, 360, 121},  // "30s", "1h"
       {3, 3, 30, 150, 30, 12, 25},        // "5s", "2min"
       {1, 1, 41, 20.5, 0.5, 2, 41},       // "500ms", "20s"
+      {0, 0, 250, 25, 15, 1, 101},        // "100ms": no drift, the point at t - L stays
   };
   for (const Fall& f : faelle) {
     SCOPED_TRACE(testing::Message() << "rate " << f.abtastrate << ", interval " << f.intervall);

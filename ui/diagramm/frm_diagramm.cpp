@@ -45,10 +45,10 @@ const std::array<t_serien_art, TFormDiagramm::serien_anzahl> serien_arten = {{
 
 constexpr double perioden_takt = 72'000'000'000.0;  // a period value p stands for this / p Hz
 
-// Sample step in seconds by the index of "Abtastrate".
-double abtast_schritt(int index) {
+// Sample step in 50 ms ticks by the index of "Abtastrate".
+int abtast_schritt(int index) {
   if (index < 0 || index >= static_cast<int>(abtast_teiler.size())) index = 0;
-  return abtast_teiler[index] * 0.05;
+  return abtast_teiler[index];
 }
 
 }  // namespace
@@ -211,8 +211,8 @@ int TFormDiagramm::abtastrate_index() const {
 void TFormDiagramm::diagramm_messpunkt(double dA, double dB, double fA_ref, double fB_ref,
                                        uint32_t ref_a, uint32_t ref_b, uint32_t status_a,
                                        uint32_t status_b) {
-  diagramm_zeit_ += abtast_schritt(ComboBoxAbtastrate->currentIndex());
-  const double t = diagramm_zeit_;
+  diagramm_takte_ += abtast_schritt(ComboBoxAbtastrate->currentIndex());
+  const double t = sekunden(diagramm_takte_);
   const t_schwellen a = schwellen_berechnen(ref_a, status_a, fA_ref);
   const t_schwellen b = schwellen_berechnen(ref_b, status_b, fB_ref);
   punkt_anhaengen(a_delta, t, dA);
@@ -224,7 +224,9 @@ void TFormDiagramm::diagramm_messpunkt(double dA, double dB, double fA_ref, doub
 
   int i = ComboBoxIntervall->currentIndex();
   if (i < 0 || i >= static_cast<int>(anzeigeintervalle.size())) i = 0;
-  ansicht_von_ = t - anzeigeintervalle[i].laenge;
+  // t - L, computed from ticks as the points' times are, so that a point
+  // exactly at the start of the interval compares equal and stays.
+  ansicht_von_ = sekunden(diagramm_takte_ - std::llround(anzeigeintervalle[i].laenge / 0.05));
   ansicht_bis_ = t;
   ansicht_schritt_ = anzeigeintervalle[i].beschriftung;
   ansicht_laenge_ = anzeigeintervalle[i].laenge;
@@ -311,7 +313,7 @@ void TFormDiagramm::ButtonClearClick() {
   }
   sichtbarkeit_setzen(false, CheckBoxSchleifeA->isChecked());
   sichtbarkeit_setzen(true, CheckBoxSchleifeB->isChecked());
-  diagramm_zeit_ = 0;
+  diagramm_takte_ = 0;
 }
 
 void TFormDiagramm::CheckBoxSchleifeAClick() {

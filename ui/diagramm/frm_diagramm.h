@@ -96,7 +96,7 @@ class TFormDiagramm : public QWidget {
   int abtastrate_index() const;
 
   // Time of the newest sample in seconds.
-  double diagramm_zeit() const { return diagramm_zeit_; }
+  double diagramm_zeit() const { return sekunden(diagramm_takte_); }
 
   // Every sample of the shown interval of one series.
   const std::deque<QPointF>& punkte(Serie s) const { return puffer_[s].punkte(); }
@@ -155,7 +155,12 @@ class TFormDiagramm : public QWidget {
   std::array<t_serienpuffer, serien_anzahl> puffer_;
   QList<QPointF> reduziert_;  // reused for every series
   int spalten_ = 0;
-  double diagramm_zeit_ = 0;
+  // The time is counted in 50 ms ticks, of which every sample step is a whole
+  // number: adding up the steps in seconds would drift (0.1 is no binary
+  // fraction), and a point exactly at the start of the interval would then
+  // be trimmed now and then.
+  static double sekunden(int64_t takte) { return static_cast<double>(takte) * 0.05; }
+  int64_t diagramm_takte_ = 0;
   double ansicht_von_ = 0;  // shown time range and label step after the last sample
   double ansicht_bis_ = 0;
   double ansicht_schritt_ = 0;
