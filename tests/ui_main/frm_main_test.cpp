@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -261,6 +262,22 @@ TEST_F(MainTest, TelegrammeFuellenTabellenBildUndFrequenzen) {
                    "Frequenz Schleife B= 010000.0 Hz", "Abweichung Schleife B= +000025.1 Hz"}));
   EXPECT_EQ(diagramm_->LabelFreqA->text(), "010025.1 Hz");
   EXPECT_EQ(diagramm_->LabelFreqB->text(), "010000.0 Hz");
+
+  // Every key and value is readable in full within the fixed column widths,
+  // whatever font stands in for the window's.
+  for (const char* name :
+       {"ValueListEditorStatusSchleifeA", "ValueListEditorStatusSchleifeB",
+        "ValueListEditorParameter", "ValueListEditorInduktionsschleifenmesswerte"}) {
+    auto* tab = tabelle(name);
+    for (int r = 0; r < tab->rowCount(); ++r) {
+      for (int c = 0; c < 2; ++c) {
+        const QTableWidgetItem* it = tab->item(r, c);
+        EXPECT_LE(QFontMetricsF(it->font()).horizontalAdvance(it->text()),
+                  tab->textbreite_verfuegbar(c))
+            << name << ": " << it->text().toStdString();
+      }
+    }
+  }
 
   // No table keeps a selection or a current cell after a refresh.
   auto* t = tabelle("ValueListEditorParameter");

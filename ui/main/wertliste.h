@@ -34,6 +34,14 @@ class TValueListEditor : public QTableWidget {
 
   QString schluessel(int zeile) const;
   QString wert(int zeile) const;
+
+  // Width in pixels that a cell's text of this column has before the view
+  // cuts it off.
+  int textbreite_verfuegbar(int spalte) const;
+
+ private:
+  // Narrows the font of one cell until its text fits the column.
+  void einpassen(int zeile, int spalte);
 };
 
 }  // namespace quva
