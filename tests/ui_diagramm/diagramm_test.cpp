@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QImageReader>
 #include <QLabel>
 #include <QLegend>
@@ -168,6 +170,22 @@ TEST_F(Diagramm, DrawnTimeAxisHasOneLabelPerStep) {
     proben(f.proben);
     EXPECT_EQ(gitterlinien(form), f.linien);
   }
+}
+
+TEST_F(Diagramm, TimeLabelsStayExactOnLongRecordings) {
+  form.show();
+  form.ComboBoxAbtastrate->setCurrentIndex(5);  // 30 s for eleven and a half days
+  proben(33400);
+  form.ComboBoxAbtastrate->setCurrentIndex(2);  // then 1 s
+  proben(20);
+  ASSERT_DOUBLE_EQ(form.diagramm_zeit(), 1002020);
+  form.chart_bild();
+  QStringList texte;
+  for (QGraphicsItem* element : form.chart()->scene()->items())
+    if (auto* text = dynamic_cast<QGraphicsTextItem*>(element)) texte << text->toPlainText();
+  for (int sekunde = 1002010; sekunde <= 1002020; ++sekunde)
+    EXPECT_TRUE(texte.contains(QString::number(sekunde)))
+        << sekunde << ": " << texte.join('|').toStdString();
 }
 
 TEST_F(Diagramm, ChangingTheRateChangesOnlyTheNextSteps) {

@@ -109,7 +109,15 @@ TFormDiagramm::TFormDiagramm(QWidget* parent) : QWidget(parent, Qt::Tool) {
   achse_y_->setTickCount(8);  // a label every 500 Hz
   achse_x_ = new QValueAxis(chart_);
   achse_x_->setTitleText(QStringLiteral("Sekunden"));
-  achse_x_->setLabelFormat(QStringLiteral("%g"));
+  // Whole seconds in full: every label step is whole and anchored at 0, and
+  // "%g" would show a recording of more than eleven days (10^6 s) with six
+  // digits in exponent form, every label alike.
+  achse_x_->setLabelFormat(QStringLiteral("%.0f"));
+  // Small enough that seven digits fit between two labels a tenth of the
+  // plot apart (the chart elides what does not fit).
+  QFont zeit_schrift = achse_x_->labelsFont();
+  zeit_schrift.setPixelSize(10);
+  achse_x_->setLabelsFont(zeit_schrift);
   achse_x_->setTickType(QValueAxis::TicksDynamic);
   achse_x_->setTickAnchor(0);
   achse_x_->setRange(0, anzeigeintervalle[0].laenge);
