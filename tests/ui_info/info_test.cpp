@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <fstream>
 
@@ -141,13 +142,17 @@ TEST(Debugmeldungen, KeepsEveryLineFromTheStart) {
   form.show();
   form.ButtonBeenden->click();
   EXPECT_FALSE(form.isVisible());
-  form.zeile_anhaengen("00000bb8 danach");
+  const std::string lang = "00000bb8 danach" + std::string(300, '.');
+  form.zeile_anhaengen(lang);
   form.show();
+  QCoreApplication::processEvents();
   const QStringList zeilen = form.MemoDebug->toPlainText().split('\n');
   ASSERT_EQ(zeilen.size(), 3001);
   EXPECT_EQ(zeilen.first(), QStringLiteral("00000000 Zeile äöü"));
   EXPECT_EQ(zeilen[2999], QStringLiteral("00000bb7 Zeile äöü"));
-  EXPECT_EQ(zeilen.last(), QStringLiteral("00000bb8 danach"));
+  EXPECT_EQ(zeilen.last(), QString::fromStdString(lang));
+  // A long line does not scroll the line numbers out of view.
+  EXPECT_EQ(form.MemoDebug->horizontalScrollBar()->value(), 0);
   EXPECT_TRUE(form.MemoDebug->isReadOnly());
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Debugmeldungen"));
 }

@@ -15,8 +15,12 @@ TFormDebugmeldungen::TFormDebugmeldungen(QWidget* parent) : QWidget(parent, Qt::
   MemoDebug->setObjectName(QStringLiteral("MemoDebug"));
   MemoDebug->setGeometry(8, 8, 643, 193);
   MemoDebug->setReadOnly(true);
+  // Long lines wrap, as in a memo with only a vertical scroll bar: unwrapped,
+  // every appended line would scroll the view to its end and hide the
+  // message numbers at the start of the lines.
   MemoDebug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  MemoDebug->setLineWrapMode(QPlainTextEdit::NoWrap);
+  MemoDebug->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  MemoDebug->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   MemoDebug->setMaximumBlockCount(0);  // never drop old lines
   QFont memo_schrift(QStringLiteral("Courier New"));
   memo_schrift.setStyleHint(QFont::Monospace);
