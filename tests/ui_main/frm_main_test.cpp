@@ -431,6 +431,20 @@ TEST_F(MainTest, FensterAktivierungPruefenPauseUndBeenden) {
   EXPECT_FALSE(pruefen_->isVisible());
 }
 
+TEST_F(MainTest, ErsteAnzeigeOhneFokusIstEineAktivierung) {
+  // A window system that keeps the focus from a new window (focus-stealing
+  // prevention) sends no activation; the first showing still searches for
+  // the detector and starts the timer, once.
+  struct KeinFokus : QObject {
+    bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::WindowActivate; }
+  } kein_fokus;
+  main_->installEventFilter(&kein_fokus);
+  main_->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_->TimerMain->isActive(); }, 1000));
+  EXPECT_EQ(link_.updates, 1);
+  EXPECT_TRUE(abfrage.abfrage_aktiv);
+}
+
 TEST_F(MainTest, FehlerboxLoestKeineNeueAktivierungAus) {
   // The real error box, closed as soon as it is up. The main window getting
   // the activation back from the box is no new activation, so no second box

@@ -163,6 +163,18 @@ void TFormMain::fenster_setzen(TFormDiagramm* diagramm, TFormDebugmeldungen* deb
 }
 
 bool TFormMain::event(QEvent* e) {
+  if (e->type() == QEvent::Show && !gezeigt_) {
+    gezeigt_ = true;
+    // The first showing is an activation even where the window system keeps
+    // the focus from a new window. Run it once the window is up, unless the
+    // window system's activation has come first.
+    QTimer::singleShot(0, this, [this] {
+      if (anderes_fenster_aktiv_ && !fehlerbox_offen_) {
+        anderes_fenster_aktiv_ = false;
+        FormActivate();
+      }
+    });
+  }
   if (e->type() == QEvent::WindowActivate) {
     if (fehlerbox_offen_ || aktivierung_nach_fehlerbox_) {
       aktivierung_nach_fehlerbox_ = false;

@@ -108,6 +108,8 @@ class TFormMain : public QWidget {
   // activation (or the main window was never active). Coming back to the main
   // window from another program is no activation within the program.
   bool anderes_fenster_aktiv_ = true;
+  // The window has been shown (its first showing counts as an activation).
+  bool gezeigt_ = false;
 };
 
 }  // namespace quva
