@@ -134,6 +134,26 @@ TEST_F(Info, ProgramFileWithoutVersion) {
   EXPECT_TRUE(form.ButtonFertig->isEnabled());
 }
 
+TEST_F(Info, FilledOnceWhenTheWindowSystemKeepsTheFocusAway) {
+  struct KeinFokus : QObject {
+    bool eventFilter(QObject*, QEvent* e) override {
+      return e->type() == QEvent::ActivationChange || e->type() == QEvent::WindowActivate;
+    }
+  } kein_fokus;
+  form.installEventFilter(&kein_fokus);
+  const auto pfad = std::filesystem::temp_directory_path() / "Analyse.exe";
+  std::ofstream(pfad) << "kein Programm";
+  form.programmdatei_pfad = pfad;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fehler.isEmpty(); }, 1000));
+  EXPECT_EQ(form.LabelName->text(), QStringLiteral("Programm: Analyse"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("QUVA Analyseprogramm V2"));
+  // An activation that comes after all does not fill (and report) again.
+  form.removeEventFilter(&kein_fokus);
+  aktivieren();
+  EXPECT_EQ(fehler.size(), 1);
+}
+
 TEST(Debugmeldungen, KeepsEveryLineFromTheStart) {
   TFormDebugmeldungen form;
   for (int i = 0; i < 3000; ++i)

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
 
@@ -79,10 +80,20 @@ void TFormInfo::changeEvent(QEvent* ereignis) {
   // Only the first activation fills the window: the error box of a missing
   // version hands the activation back when it closes, and filling again
   // would show it again, without end.
-  if (ereignis->type() == QEvent::ActivationChange && isActiveWindow() && !aktiviert_) {
-    aktiviert_ = true;
-    FormActivate();
-  }
+  if (ereignis->type() == QEvent::ActivationChange && isActiveWindow()) einmal_fuellen();
+}
+
+void TFormInfo::showEvent(QShowEvent* ereignis) {
+  QDialog::showEvent(ereignis);
+  // A window system with focus-stealing prevention may never activate the
+  // new window; it is filled all the same once it is up.
+  QTimer::singleShot(0, this, [this] { einmal_fuellen(); });
+}
+
+void TFormInfo::einmal_fuellen() {
+  if (aktiviert_) return;
+  aktiviert_ = true;
+  FormActivate();
 }
 
 void TFormInfo::FormActivate() {

@@ -17,9 +17,10 @@ class TFormInfo : public QDialog {
  public:
   explicit TFormInfo(QWidget* parent = nullptr);
 
-  // Fills caption and labels from the program file. Runs on the window's
-  // first activation; a missing version is reported through fehler_melden
-  // and leaves LabelBuild as it was.
+  // Fills caption and labels from the program file. Runs once, on the
+  // window's first activation (or right after its first showing where the
+  // window system keeps the focus from it); a missing version is reported
+  // through fehler_melden and leaves LabelBuild as it was.
   void FormActivate();
   void ButtonFertigClick();
 
@@ -36,8 +37,11 @@ class TFormInfo : public QDialog {
 
  protected:
   void changeEvent(QEvent* ereignis) override;
+  void showEvent(QShowEvent* ereignis) override;
 
  private:
+  void einmal_fuellen();
+
   bool aktiviert_ = false;
 };
 
