@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -25,8 +26,24 @@ std::filesystem::path programmdatei() {
 #else
   std::error_code fehler;
   auto pfad = std::filesystem::read_symlink("/proc/self/exe", fehler);
-  return fehler ? std::filesystem::path() : pfad;
+  return fehler ? std::filesystem::path() : ohne_geloescht_vermerk(pfad);
 #endif
+}
+
+std::filesystem::path programmdatei_lesbar() {
+#ifdef _WIN32
+  return programmdatei();
+#else
+  return "/proc/self/exe";
+#endif
+}
+
+std::filesystem::path ohne_geloescht_vermerk(const std::filesystem::path& pfad) {
+  static constexpr std::string_view vermerk = " (deleted)";
+  const std::string text = pfad.string();
+  if (text.size() > vermerk.size() && text.ends_with(vermerk))
+    return std::filesystem::path(text.substr(0, text.size() - vermerk.size()));
+  return pfad;
 }
 
 std::string programmname(const std::filesystem::path& datei) {

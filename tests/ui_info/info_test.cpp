@@ -122,6 +122,7 @@ TEST_F(Info, ProgramFileWithoutVersion) {
   const auto pfad = std::filesystem::temp_directory_path() / "Analyse.exe";
   std::ofstream(pfad) << "kein Programm";
   form.programmdatei_pfad = pfad;
+  form.versionsdatei_pfad = pfad;
   aktivieren();
   EXPECT_EQ(fehler, QStringList{QStringLiteral("Keine Versionsinformationen vorhanden")});
   EXPECT_EQ(form.LabelName->text(), QStringLiteral("Programm: Analyse"));
@@ -144,6 +145,7 @@ TEST_F(Info, FilledOnceWhenTheWindowSystemKeepsTheFocusAway) {
   const auto pfad = std::filesystem::temp_directory_path() / "Analyse.exe";
   std::ofstream(pfad) << "kein Programm";
   form.programmdatei_pfad = pfad;
+  form.versionsdatei_pfad = pfad;
   form.show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !fehler.isEmpty(); }, 1000));
   EXPECT_EQ(form.LabelName->text(), QStringLiteral("Programm: Analyse"));

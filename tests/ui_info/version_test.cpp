@@ -90,6 +90,7 @@ TEST(Versionsnummer, DamagedFilesHaveNone) {
 TEST(Versionsnummer, TheRunningProgramCarriesTheBuildVersion) {
   EXPECT_EQ(versionsnummer_lesen(), QUVA_PROJEKT_VERSION);
   EXPECT_EQ(versionsnummer_lesen(programmdatei()), QUVA_PROJEKT_VERSION);
+  EXPECT_EQ(versionsnummer_lesen(programmdatei_lesbar()), QUVA_PROJEKT_VERSION);
 
   // The same program file with its version section renamed has none.
   auto kopie = datei_lesen(programmdatei());
@@ -114,6 +115,10 @@ TEST(Programmname, ExtensionStrippedOnlyWhereThereIsOne) {
   };
   for (const auto& [pfad, name] : faelle) EXPECT_EQ(programmname(pfad), name) << pfad;
   EXPECT_EQ(programmname(programmdatei()), "ui_info_tests");
+  // A program file replaced on disk while the program runs keeps its name.
+  EXPECT_EQ(programmname(ohne_geloescht_vermerk("/opt/quva/QUVA_Razezuvora_V2 (deleted)")),
+            "QUVA_Razezuvora_V2");
+  EXPECT_EQ(ohne_geloescht_vermerk("/x/abc"), "/x/abc");
 }
 
 }  // namespace

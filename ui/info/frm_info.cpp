@@ -36,6 +36,7 @@ TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
   setPalette(p);
 
   programmdatei_pfad = programmdatei();
+  versionsdatei_pfad = programmdatei_lesbar();
   fehler_melden = [this](const QString& text) {
     QMessageBox::critical(this, QString::fromUtf8(programm_titel), text);
   };
@@ -102,7 +103,7 @@ void TFormInfo::FormActivate() {
   setWindowTitle(QString::fromUtf8(programm_titel));
   try {
     LabelBuild->setText(QStringLiteral("( Build ") +
-                        QString::fromStdString(versionsnummer_lesen(programmdatei_pfad)) +
+                        QString::fromStdString(versionsnummer_lesen(versionsdatei_pfad)) +
                         QStringLiteral(" )."));
   } catch (const std::runtime_error& e) {
     fehler_melden(QString::fromUtf8(e.what()));

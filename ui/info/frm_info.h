@@ -24,9 +24,11 @@ class TFormInfo : public QDialog {
   void FormActivate();
   void ButtonFertigClick();
 
-  // The program file whose name and version are shown; by default the
-  // running program's own file.
+  // The program file whose name is shown, and the file its version is read
+  // from; by default the running program's own file (the version is read
+  // through a path that still reaches it if it was replaced on disk).
   std::filesystem::path programmdatei_pfad;
+  std::filesystem::path versionsdatei_pfad;
   // Where an error is reported; by default a message box.
   std::function<void(const QString& text)> fehler_melden;
 
