@@ -9,32 +9,10 @@
 #include "device/callback.h"
 #include "device/hid_link.h"
 #include "device/quva_usb.h"
+#include "tests/support/aufzeichnender_link.h"
 
 namespace quva {
 namespace {
-
-// A link that records every output report.
-class FakeLink : public HidLink {
- public:
-  bool aktiv = true;
-  std::vector<std::string> geschrieben;
-
-  void Update() override {}
-  int DeviceCount() const override { return 1; }
-  int DeviceIndex() const override { return 0; }
-  void SetDeviceIndex(int) override {}
-  const HidDeviceInfo& HidDevice() const override { return info_; }
-  void UpdateDeviceDetails() override {}
-  bool Active() const override { return aktiv; }
-  void SetActive(bool a) override { aktiv = a; }
-  bool SendString(const std::string& bytes) override {
-    geschrieben.push_back(bytes);
-    return true;
-  }
-
- private:
-  HidDeviceInfo info_;
-};
 
 // Fresh block and a hook table that logs every call, in order.
 class Codec : public ::testing::Test {
@@ -106,26 +84,26 @@ TEST_F(Codec, SendWritesThreeBytesThenMessage) {
       {sende_pruefbefehl, 0xAB, "\x06\x03\xab", "Sende Prüfbefehlstelegramm auswahl=0xab"},
   };
   for (const auto& c : cases) {
-    FakeLink link;
+    AufzeichnenderLink link(true);
     log.clear();
     c.senden(link, c.auswahl);
-    ASSERT_EQ(link.geschrieben.size(), 1u);
-    EXPECT_EQ(link.geschrieben[0], c.bytes);
+    ASSERT_EQ(link.gesendet.size(), 1u);
+    EXPECT_EQ(link.gesendet[0], c.bytes);
     EXPECT_EQ(log, std::vector<std::string>{c.meldung});
 
     // Closed link: nothing written, no message.
     link.aktiv = false;
     log.clear();
     c.senden(link, c.auswahl);
-    EXPECT_EQ(link.geschrieben.size(), 1u);
+    EXPECT_EQ(link.gesendet.size(), 1u);
     EXPECT_TRUE(log.empty());
 
     // Slot 1 empty (normal build): the bytes still go out, silently.
     callbacks_loeschen();
     link.aktiv = true;
     c.senden(link, c.auswahl);
-    EXPECT_EQ(link.geschrieben.size(), 2u);
-    EXPECT_EQ(link.geschrieben[1], c.bytes);
+    EXPECT_EQ(link.gesendet.size(), 2u);
+    EXPECT_EQ(link.gesendet[1], c.bytes);
     EXPECT_TRUE(log.empty());
     alle_hooks_setzen();
   }
@@ -312,7 +290,7 @@ TEST(NameTables, Entries) {
 TEST_F(Codec, RandomReportsDoNotCrash) {
   std::mt19937 zufall(20261211);
   std::uniform_int_distribution<int> byte(0, 255), id(0, 6), kennung(0, 4);
-  FakeLink link;
+  AufzeichnenderLink link(true);
   callbacks.cb_status = [&](const t_tele_status& r) {
     sende_abfrage(link, static_cast<uint8_t>(r.status_a));  // a hook may send
   };

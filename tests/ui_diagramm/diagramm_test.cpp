@@ -26,21 +26,6 @@
 namespace quva {
 namespace {
 
-class QtUmgebung : public testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "ui_diagramm_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  void TearDown() override { delete app_; }
-
- private:
-  QApplication* app_ = nullptr;
-};
-const auto* const umgebung = testing::AddGlobalTestEnvironment(new QtUmgebung);
-
 class Diagramm : public testing::Test {
  protected:
   void SetUp() override {

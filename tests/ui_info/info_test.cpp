@@ -19,21 +19,6 @@
 namespace quva {
 namespace {
 
-class QtUmgebung : public testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "ui_info_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  void TearDown() override { delete app_; }
-
- private:
-  QApplication* app_ = nullptr;
-};
-const auto* const umgebung = testing::AddGlobalTestEnvironment(new QtUmgebung);
-
 QByteArray info_bild_daten() {
   QFile datei(QStringLiteral(":/info/info_bild.jpg"));
   EXPECT_TRUE(datei.open(QIODevice::ReadOnly));

@@ -32,49 +32,11 @@
 #include "ui/main/programm.h"
 #include "ui/main/shape.h"
 #include "ui/main/wertliste.h"
+#include "tests/support/aufzeichnender_link.h"
 
 namespace quva {
 namespace {
 
-// A link with one detector in its list that records every output report and
-// delivers the input reports a test hands it.
-class FakeLink : public HidLink {
- public:
-  FakeLink() {
-    info_.Description = "QUVA";
-    info_.VendorId = quva_vendor_id;
-    info_.ProductId = quva_product_id;
-    info_.InputReportLength = 19;
-    info_.OutputReportLength = 3;
-  }
-  void Update() override {
-    ++updates;
-    if (update_wirft) throw std::runtime_error("Geräteliste nicht lesbar");
-  }
-  int DeviceCount() const override { return 1; }
-  int DeviceIndex() const override { return 0; }
-  void SetDeviceIndex(int) override {}
-  const HidDeviceInfo& HidDevice() const override { return info_; }
-  void UpdateDeviceDetails() override {}
-  bool Active() const override { return aktiv; }
-  void SetActive(bool a) override { aktiv = a; }
-  bool SendString(const std::string& bytes) override {
-    gesendet.push_back(bytes);
-    return true;
-  }
-  void liefern(std::vector<uint8_t> report) {
-    report.resize(19, 0);
-    deliver(report.data(), report.size());
-  }
-
-  bool aktiv = false;
-  bool update_wirft = false;
-  int updates = 0;
-  std::vector<std::string> gesendet;
-
- private:
-  HidDeviceInfo info_;
-};
 
 std::string bytes(std::initializer_list<uint8_t> b) { return std::string(b.begin(), b.end()); }
 
@@ -141,7 +103,7 @@ class FensterTest : public ::testing::Test {
   std::vector<QString> fehler_;
 };
 
-using MainTest = FensterTest<FakeLink>;
+using MainTest = FensterTest<AufzeichnenderLink>;
 
 TEST_F(MainTest, ErzeugungUndHooksNachModus) {
   EXPECT_EQ(main_->windowTitle(), "QUVA Analyseprogramm V2");

@@ -1,4 +1,5 @@
-// One QApplication for all widget tests of this binary (offscreen platform).
+// One QApplication for all widget tests of a test program (the tests run on
+// the offscreen platform).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,7 +10,7 @@ class QtUmgebung : public ::testing::Environment {
  public:
   void SetUp() override {
     static int argc = 1;
-    static char name[] = "ui_main_tests";
+    static char name[] = "quva_tests";
     static char* argv[] = {name, nullptr};
     app_ = new QApplication(argc, argv);
   }
