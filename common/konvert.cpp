@@ -12,29 +12,6 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// UTF-8 encoding of one code point (invalid code points give an empty text,
-// so they never match anything).
-std::string Utf8(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    if (c >= 0xD800 && c <= 0xDFFF) return out;
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x110000) {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
 // Byte-wise view of a text character: bytes of multi-byte UTF-8 sequences are
 // all >= 0x80 and so never match an ASCII digit or prefix.
 uint8_t DigitOf(char c) { return HexCharToNibble(static_cast<unsigned char>(c)); }
@@ -79,6 +56,27 @@ bool ParseUnsigned(std::string s, T& v) {
 }
 
 }  // namespace
+
+std::string Utf8(char32_t c) {
+  std::string out;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    if (c >= 0xD800 && c <= 0xDFFF) return out;
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x110000) {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
 
 char NibbleToHexChar(uint8_t v) { return v < 16 ? kHexDigits[v] : 'x'; }
 

@@ -48,6 +48,10 @@ int HexToByte(const std::string& s);
 // Removes every occurrence of the character c from s.
 void DeleteChar(char32_t c, std::string& s);
 
+// UTF-8 encoding of one code point; an invalid one (a surrogate, or above
+// U+10FFFF) gives an empty text.
+std::string Utf8(char32_t c);
+
 // Parse decimal, hexadecimal ("$", "x", "X", "0x" prefix) or binary ("%"
 // prefix) text; "." may separate digit groups. Return true on error; `v`
 // receives the value (the digits before an invalid character, or the value

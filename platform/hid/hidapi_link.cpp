@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "common/konvert.h"
 #include "platform/hid/report_deskriptor.h"
 
 #ifdef __linux__
@@ -39,24 +40,6 @@ namespace {
 // the largest full-speed report and its ID byte.
 constexpr std::size_t ersatz_report_laenge = 65;
 
-void utf8_anhaengen(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // hidapi's strings are wchar_t: UTF-32 on Linux, UTF-16 on Windows.
 std::string utf8(const wchar_t* w) {
   std::string out;
@@ -71,7 +54,7 @@ std::string utf8(const wchar_t* w) {
       }
     }
     if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
-    utf8_anhaengen(out, c);
+    out += Utf8(c);
   }
   return out;
 }
