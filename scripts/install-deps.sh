@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # build tools
-  cmake ninja-build g++ pkg-config clang
+  cmake ninja-build g++ pkg-config clang locales
   # Qt 6: widgets, charts (its CMake config needs the OpenGL dev package),
   # serial port, SVG; the offscreen platform plugin for headless tests
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-serialport-dev qt6-svg-dev

@@ -7,6 +7,13 @@ cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
 
+# A German locale (decimal comma) lets the tests check that number texts keep
+# their "." whatever the user's locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && command -v localedef >/dev/null; then
+  echo "test: generating the de_DE.UTF-8 locale for the locale test"
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "test: could not generate it; that test is skipped"
+fi
+
 jobs=$(nproc)
 step() { echo; echo "=== $* ==="; }
 
