@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -245,6 +246,21 @@ void HidapiLink::open() {
     }
     // The node does not support locking: open it without.
   }
+#elif defined(_WIN32)
+  // hidapi opens the device shared; a named mutex per device path keeps a
+  // second copy of this program from opening a detector that one copy holds.
+  {
+    char name[64];
+    std::snprintf(name, sizeof name, "Global\\QUVA-HID-%016llx",
+                  static_cast<unsigned long long>(std::hash<std::string>{}(e.path)));
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+      CloseHandle(mutex);
+      setError("Das Gerät " + e.path + " wird von einem anderen Programm benutzt.");
+      return;
+    }
+    lockMutex_ = mutex;  // null if the mutex could not be made: open without
+  }
 #endif
 
   readHandle_ = hid_open_path(e.path.c_str());
@@ -283,6 +299,9 @@ void HidapiLink::close() {
 #ifdef __linux__
   if (lockFd_ >= 0) ::close(lockFd_);  // also drops the lock
   lockFd_ = -1;
+#elif defined(_WIN32)
+  if (lockMutex_) CloseHandle(static_cast<HANDLE>(lockMutex_));
+  lockMutex_ = nullptr;
 #endif
   stop_ = false;
 }

@@ -80,7 +80,10 @@ class HidapiLink : public QObject, public HidLink {
 
   hid_device_* readHandle_ = nullptr;
   hid_device_* writeHandle_ = nullptr;
+  // Holds the device for this program while it is open: an flock on the
+  // hidraw node (Linux), a named mutex per device path (Windows).
   int lockFd_ = -1;
+  void* lockMutex_ = nullptr;
   std::atomic<bool> active_{false};
   std::thread reader_;
   std::atomic<bool> stop_{false};
