@@ -10,14 +10,6 @@ void abfrage_zuruecksetzen() { abfrage = t_abfrage{}; }
 
 namespace {
 
-// Query selections of the data sets.
-constexpr uint8_t auswahl_programmversion = 0;
-constexpr uint8_t auswahl_status = 1;
-constexpr uint8_t auswahl_seriennummer = 2;
-constexpr uint8_t auswahl_perioden = 3;
-constexpr uint8_t auswahl_betriebsstunden = 4;
-constexpr uint8_t auswahl_abgleichcounter = 5;
-
 // A send state: clear the awaited flag, then ask for the data set.
 void anfordern(HidLink& link, bool& empfangen, uint8_t auswahl) {
   empfangen = false;

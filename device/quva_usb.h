@@ -116,6 +116,16 @@ inline constexpr uint8_t tele_kennung_befehl = 0x02;
 inline constexpr uint8_t tele_kennung_pruefbefehl = 0x03;
 inline constexpr uint8_t tele_erstes_byte = 0x06;
 
+// Query selections (byte 2 of a query): which data set the detector sends.
+inline constexpr uint8_t auswahl_programmversion = 0;
+inline constexpr uint8_t auswahl_status = 1;
+inline constexpr uint8_t auswahl_seriennummer = 2;
+inline constexpr uint8_t auswahl_perioden = 3;
+inline constexpr uint8_t auswahl_betriebsstunden = 4;
+inline constexpr uint8_t auswahl_abgleichcounter = 5;
+inline constexpr uint8_t auswahl_portstatus = 6;
+inline constexpr uint8_t auswahl_analogwerte = 7;
+
 // Name tables of the status-word fields.
 extern const std::array<std::string, 4> stufe_namen;
 extern const std::array<std::string, 16> betriebsart_namen;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "device/discovery.h"
+#include "device/quva_usb.h"
+
 namespace quva {
 
 namespace {
-
-constexpr uint16_t quva_vid = 0x0483;
-constexpr uint16_t quva_pid = 0xA082;
 
 // A vehicle changes the loop period by this fraction (the period falls, the
 // frequency rises) once it stands fully on the loop.
@@ -34,8 +34,8 @@ void le32(std::vector<uint8_t>& r, std::size_t at, uint32_t v) {
 HidDeviceInfo detektor_info() {
   HidDeviceInfo d;
   d.Description = "HID-konformes Gerät (QUVA-Simulation)";
-  d.VendorId = quva_vid;
-  d.ProductId = quva_pid;
+  d.VendorId = quva_vendor_id;
+  d.ProductId = quva_product_id;
   d.InputReportLength = SimDetektor::input_report_laenge;
   d.OutputReportLength = SimDetektor::output_report_laenge;
   return d;
@@ -151,38 +151,38 @@ std::vector<uint8_t> SimDetektor::antwort_auf(uint8_t art, uint8_t auswahl) {
   switch (art) {
     case 0x01:  // query
       switch (auswahl) {
-        case 0:
+        case auswahl_programmversion:
           r[0] = 2, r[1] = 1;
           le16(r, 2, werte_.programmversion);
           break;
-        case 1:
+        case auswahl_status:
           r[0] = 4, r[1] = 3;
           le32(r, 2, status_wort(0));
           le32(r, 6, status_wort(1));
           le32(r, 10, richtungslogik());
           le32(r, 14, ausgaenge());
           break;
-        case 2:
+        case auswahl_seriennummer:
           r[0] = 3, r[1] = 2;
           le32(r, 2, werte_.seriennummer);
           break;
-        case 3:
+        case auswahl_perioden:
           r[0] = 4, r[1] = 1;
           le32(r, 2, periode(0));
           le32(r, 6, periode(1));
           le32(r, 10, schleifen_[0].ref_periode);
           le32(r, 14, schleifen_[1].ref_periode);
           break;
-        case 4:
+        case auswahl_betriebsstunden:
           r[0] = 3, r[1] = 1;
           le32(r, 2, werte_.betriebsstunden);
           break;
-        case 5:
+        case auswahl_abgleichcounter:
           r[0] = 3, r[1] = 3;
           le16(r, 2, werte_.abgleich_a);
           le16(r, 4, werte_.abgleich_b);
           break;
-        case 6: {
+        case auswahl_portstatus: {
           r[0] = 5, r[1] = 1;
           const uint32_t a = ausgaenge();
           r[2] = testbetrieb_ ? 0x02 : 0x01;
@@ -191,7 +191,7 @@ std::vector<uint8_t> SimDetektor::antwort_auf(uint8_t art, uint8_t auswahl) {
           le16(r, 7, static_cast<uint16_t>((a >> 4) & 0x003F));
           break;
         }
-        case 7: {
+        case auswahl_analogwerte: {
           r[0] = 4, r[1] = 2;
           const unsigned a = werte_.dip_a, b = werte_.dip_b;
           le16(r, 2, dip_messwert((b >> 4) & 3u, 4));   // B5/B6
